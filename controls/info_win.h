@@ -1,0 +1,31 @@
+// A one-line text label drawn over its parent's picture.
+#pragma once
+#include <windows.h>
+
+class CInfoWin {
+public:
+    CInfoWin();
+    virtual ~CInfoWin();
+    CInfoWin(const CInfoWin&) = delete;
+    CInfoWin& operator=(const CInfoWin&) = delete;
+
+    HWND Create(HWND parent, HINSTANCE instance, int x, int y, int width, int height,
+                const char* colourText);
+    // printf-style; outside text must only ever be passed as a "%s" argument.
+    void SetInfoText(const char* format, ...)
+#ifdef __GNUC__
+        __attribute__((format(gnu_printf, 2, 3)))
+#endif
+        ;
+
+    char text[1024];
+    HWND window = nullptr;
+    HWND parentWindow = nullptr;
+    COLORREF textColour = 0;
+    RECT clientRect{};
+    RECT areaInParent{};
+};
+
+LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Reads RRGGBB as strtoul with base 16 does and turns it into a COLORREF.
+COLORREF ParseColourText(const char* colourText);

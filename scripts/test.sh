@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Sets up, builds every target and runs every test:
+#   build/win64   x86_64 Windows build; its tests run under Wine
+#   build/win32   i686 Windows build, the release target; built, not run
+#   build/native  the pure code with sanitizers, its tests and a short fuzz run
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+jobs=$(nproc)
+
+configure() {  # dir, extra cmake args...
+    local dir=$1; shift
+    [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DKORVANE_TESTS=OFF
+configure build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+cmake --build build/native -j "$jobs"
+cmake --build build/win32 -j "$jobs"
+cmake --build build/win64 -j "$jobs" --target all korvane
+status=0
+(cd build/native && ctest --output-on-failure) || status=1
+(cd build/win64 && ctest --output-on-failure) || status=1
+exit $status

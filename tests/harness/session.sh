@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Starts or stops what the Windows tests of one build tree share: an Xvfb
+# display, one persistent wineserver over a Wine prefix inside the tree, and
+# the scripted test HTTP server's control daemon.
+#   session.sh start BUILD_DIR    (idempotent; prints nothing on success)
+#   session.sh stop BUILD_DIR
+set -euo pipefail
+cmd=$1
+build=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+state="$build/harness"
+mkdir -p "$state"
+exec 9>"$state/lock"
+flock 9
+
+WINELIB=/usr/lib/wine
+export WINEPREFIX="$state/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+alive() { [ -f "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
+
+start() {
+    if ! alive "$state/xvfb.pid"; then
+        local n
+        for n in $(seq 90 189); do
+            [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+            echo $! >"$state/xvfb.pid"
+            for _ in $(seq 50); do
+                DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
+                alive "$state/xvfb.pid" || break
+                sleep 0.1
+            done
+            if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then echo ":$n" >"$state/display"; break; fi
+            rm -f "$state/xvfb.pid"
+        done
+        alive "$state/xvfb.pid" || { echo "session: no X display could be started" >&2; exit 1; }
+    fi
+    export DISPLAY=$(cat "$state/display")
+    if [ ! -f "$WINEPREFIX/.korvane-ready" ]; then
+        "$WINELIB/wine64" wineboot -i >"$state/wineboot.log" 2>&1 || true
+        "$WINELIB/wineserver" -w
+        # ShellExecute "open" on a URL ends in winebrowser; make it record
+        # instead of looking for a real browser.
+        "$WINELIB/wine64" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ \
+            /d "$here/record-open.sh" /f >/dev/null 2>&1 || true
+        "$WINELIB/wineserver" -w
+        touch "$WINEPREFIX/.korvane-ready"
+    fi
+    # -p keeps one server alive for the whole run, so each test process starts fast.
+    "$WINELIB/wineserver" -p
+    if ! alive "$state/testserver.pid"; then
+        rm -f "$state/testserver.port"
+        python3 "$here/testserver.py" --port-file "$state/testserver.port" \
+            >"$state/testserver.log" 2>&1 &
+        echo $! >"$state/testserver.pid"
+        for _ in $(seq 100); do [ -s "$state/testserver.port" ] && break; sleep 0.05; done
+        [ -s "$state/testserver.port" ] || { echo "session: test server did not start" >&2; cat "$state/testserver.log" >&2; exit 1; }
+    fi
+}
+
+stop() {
+    if [ -f "$state/display" ]; then
+        DISPLAY=$(cat "$state/display") "$WINELIB/wineserver" -k 2>/dev/null || true
+    fi
+    for p in testserver xvfb; do
+        if alive "$state/$p.pid"; then kill "$(cat "$state/$p.pid")" 2>/dev/null || true; fi
+        rm -f "$state/$p.pid"
+    done
+}
+
+case "$cmd" in
+    start) start ;;
+    stop) stop ;;
+    *) echo "usage: session.sh start|stop BUILD_DIR" >&2; exit 2 ;;
+esac
