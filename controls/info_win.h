@@ -24,6 +24,10 @@ public:
     COLORREF textColour = 0;
     RECT clientRect{};
     RECT areaInParent{};
+    // The text is written by whichever thread calls SetInfoText and read by
+    // the thread that owns the window when it paints; this keeps a paint
+    // from seeing half of a new text.
+    SRWLOCK textLock = SRWLOCK_INIT;
 };
 
 LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,147 @@
+#include "controls/info_win.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/handles.h"
+
+namespace {
+
+const char kInfoClass[] = "CINFOWIN";
+const char kInfoProp[] = "INFOPROR";
+constexpr size_t kTextCapacity = sizeof(CInfoWin::text);
+
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK* lock_;
+};
+
+class SharedLock {
+public:
+    explicit SharedLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockShared(lock_); }
+    ~SharedLock() { ReleaseSRWLockShared(lock_); }
+    SharedLock(const SharedLock&) = delete;
+    SharedLock& operator=(const SharedLock&) = delete;
+
+private:
+    SRWLOCK* lock_;
+};
+
+void PaintText(HWND wnd, CInfoWin* info) {
+    // Take a private copy first so that no drawing happens while the writer
+    // could be waiting for the lock.
+    char line[kTextCapacity];
+    {
+        SharedLock guard(&info->textLock);
+        std::memcpy(line, info->text, sizeof line);
+    }
+    line[sizeof line - 1] = '\0';
+
+    PaintScope paint(wnd);
+    HDC dc = paint.get();
+    if (!dc) return;
+    SetBkMode(dc, TRANSPARENT);
+    UniqueFont font(CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HEBREW_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_SWISS, "Arial"));
+    SelectScope selected(dc, font.get());
+    SetTextColor(dc, info->textColour);
+    TextOutA(dc, 0, 0, line, static_cast<int>(std::strlen(line)));
+}
+
+}  // namespace
+
+COLORREF ParseColourText(const char* colourText) {
+    if (!colourText) return RGB(0, 0, 0);
+    const unsigned long value = std::strtoul(colourText, nullptr, 16);
+    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+CInfoWin::CInfoWin() { text[0] = '\0'; }
+
+CInfoWin::~CInfoWin() {
+    if (window) RemovePropA(window, kInfoProp);
+}
+
+HWND CInfoWin::Create(HWND parent, HINSTANCE instance, int x, int y, int width, int height,
+                      const char* colourText) {
+    parentWindow = parent;
+    textColour = ParseColourText(colourText);
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_VREDRAW | CS_HREDRAW;
+    wc.lpfnWndProc = InfoWndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kInfoClass;
+    RegisterClassExA(&wc);  // a repeated registration fails harmlessly
+
+    window = CreateWindowExA(0, kInfoClass, nullptr, WS_CHILD | WS_VISIBLE, x, y, width, height,
+                             parent, nullptr, instance, this);
+    if (!window) return nullptr;
+
+    GetWindowRect(window, &areaInParent);
+    GetClientRect(window, &clientRect);
+    POINT topLeft{areaInParent.left, areaInParent.top};
+    ScreenToClient(parent, &topLeft);
+    areaInParent.left = topLeft.x;
+    areaInParent.top = topLeft.y;
+    areaInParent.bottom = areaInParent.top + (clientRect.bottom - clientRect.top);
+    areaInParent.right = areaInParent.left + (clientRect.right - clientRect.left);
+
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    return window;
+}
+
+void CInfoWin::SetInfoText(const char* format, ...) {
+    if (!window) return;
+    if (!format || !*format) return;
+
+    char formatted[kTextCapacity] = {};
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(formatted, sizeof formatted, format, args);
+    va_end(args);
+    // Longer results are cut; not every runtime's vsnprintf terminates a cut
+    // result.
+    formatted[sizeof formatted - 1] = '\0';
+
+    {
+        ExclusiveLock guard(&textLock);
+        std::memcpy(text, formatted, sizeof text);
+    }
+
+    // The label has no background of its own: the parent must first repaint
+    // its picture under the label to wipe the old text.
+    InvalidateRect(parentWindow, &areaInParent, TRUE);
+    InvalidateRect(window, &clientRect, TRUE);
+}
+
+LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
+    switch (msg) {
+    case WM_NCCREATE: {
+        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (!SetPropA(wnd, kInfoProp, cs->lpCreateParams)) PostQuitMessage(0);
+        break;
+    }
+    case WM_CREATE:
+        if (!info) PostQuitMessage(0);
+        break;
+    case WM_PAINT:
+        if (info) PaintText(wnd, info);
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
