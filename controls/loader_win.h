@@ -17,7 +17,17 @@ public:
     CInfoWin* infoObject = nullptr;  // owned
 };
 
-// Thread routine; param points at the variable holding the hand-shake event.
+// Thread routine; param points at the variable holding the hand-shake event
+// (a manual-reset event, not signalled). The thread reads that variable once,
+// at its start, and sets the event exactly once, on every path: after the
+// loader window is shown, or at once when there is no loader image, no memory
+// for the loader, or no loader window. Returns 0.
+//
+// The event belongs to the caller: this thread never closes it, and touches
+// neither the event nor the variable after setting it. The caller closes the
+// handle itself once its wait has returned, so the handle can never vanish
+// under the waiter, whichever of the two threads runs first. The variable
+// must stay alive until the event is set.
 DWORD WINAPI LoaderThreadProc(LPVOID param);
 void CreateAndRun(CLoaderWin* loader, HBITMAP bitmap, int x, int y, HANDLE event,
                   const char* colourText);
