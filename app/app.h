@@ -2,16 +2,25 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+#include <optional>
+
 class CBitButton;
 class CRemoteParams;
 class CLoaderWin;
 class CBrowserHost;
+class CWindowSkin;
 
 constexpr int kButtonSlots = 10;
 constexpr int kDocumentUrlCapacity = 1024;
 constexpr int kTitleCapacity = 1024;
 constexpr int kErrorTextCapacity = 2048;
 constexpr int kAppIconId = 102;
+
+// The error box text for a parameter or image the document did not give:
+// the document's source URL, then what was looked up last.
+constexpr char kParameterErrorFormat[] =
+    "Error: Could not get parameter from remote server\r\nServer: %s\r\n%s";
 
 // Private commands that the navigation buttons send to the main window.
 constexpr UINT kCmdGoHome = WM_USER;
@@ -51,4 +60,11 @@ void ReportProgress(const char* format, ...)
     __attribute__((format(gnu_printf, 1, 2)))
 #endif
     ;
+// Copies the document URL (the first argument, or the built-in one) into
+// dest; false, with dest empty, when it does not fit in capacity.
+bool ChooseDocumentUrl(int argc, char** argv, char* dest, std::size_t capacity);
+// Builds the main window's skin in place. When the skin cannot be built its
+// reason is shown in the error box and the result is false; the bitmap is the
+// skin's from the start, whether it succeeds or not.
+bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd);
 LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,230 @@
+// The main thread from the command line to the exit code: fetch the document,
+// hand the loader its thread, build and run the main window, release it all.
+#include "app/app.h"
+
+#include "browser/browser_host.h"
+#include "controls/bit_button.h"
+#include "controls/info_win.h"
+#include "controls/loader_win.h"
+#include "controls/window_skin.h"
+#include "remote/remote_params.h"
+
+#include <shellapi.h>
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+const char* const kDefaultDocumentUrl = "http://127.0.0.53/demo/korvane.xml";
+
+namespace {
+
+// The loader thread reads the event handle through this pointer; a static
+// keeps the variable alive however late that thread gets to run.
+HANDLE handshakeEvent = nullptr;
+
+// The loader's progress line, when the loader made one.
+CInfoWin* ProgressLine() {
+    if (!loader || !loader->infoObject || !loader->infoObject->window) return nullptr;
+    return loader->infoObject;
+}
+
+// Mirrors the line's current text to an attached debugger, so the progress
+// can be followed without reading pixels off the splash.
+void TraceProgressLine(const CInfoWin* line) {
+    char trace[32 + sizeof line->text];
+    std::snprintf(trace, sizeof trace, "Korvane: %.*s", static_cast<int>(sizeof line->text - 1),
+                  line->text);
+    OutputDebugStringA(trace);
+}
+
+// Starts the loader thread and returns once it has shown its window, or has
+// given up on it. Without an event or a thread the shell simply runs with no
+// splash.
+void RunLoaderHandshake() {
+    handshakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!handshakeEvent) return;
+    HANDLE thread = CreateThread(nullptr, 0, LoaderThreadProc, &handshakeEvent, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        WaitForSingleObject(handshakeEvent, INFINITE);
+    }
+    // The loader never closes the event; closing it only here, after the wait,
+    // means the handle cannot disappear while this thread still waits on it.
+    CloseHandle(handshakeEvent);
+    handshakeEvent = nullptr;
+}
+
+}  // namespace
+
+bool ChooseDocumentUrl(int argc, char** argv, char* dest, std::size_t capacity) {
+    if (!dest || capacity == 0) return false;
+    dest[0] = '\0';
+    const char* url = (argc < 2 || !argv || !argv[1]) ? kDefaultDocumentUrl : argv[1];
+    std::size_t length = std::strlen(url);
+    if (length >= capacity) return false;
+    std::memcpy(dest, url, length + 1);
+    return true;
+}
+
+bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd) {
+    try {
+        skin.emplace(bitmap, wnd);
+        return true;
+    } catch (const char* reason) {
+        ShowErrorBox("%s", reason ? reason : kSkinError);
+    }
+    return false;
+}
+
+void ReportProgress(const char* format, ...) {
+    CInfoWin* line = ProgressLine();
+    if (!line) return;
+    char text[sizeof line->text];
+    va_list args;
+    va_start(args, format);
+    int written = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (written < 0) text[0] = '\0';
+    text[sizeof text - 1] = '\0';
+    // Passed as an argument, never as the format: context texts come from the
+    // server and may hold percent signs.
+    line->SetInfoText("%s", text);
+    TraceProgressLine(line);
+}
+
+void CleanupApp() {
+    if (browserHost) {
+        delete browserHost;
+        browserHost = nullptr;
+    }
+    if (buttonTable) {
+        delete[] buttonTable;
+        buttonTable = nullptr;
+    }
+    if (remoteParams) {
+        delete remoteParams;
+        remoteParams = nullptr;
+    }
+    if (loader) {
+        delete loader;
+        loader = nullptr;
+    }
+    if (appState) {
+        if (appState->backgroundBrush) DeleteObject(appState->backgroundBrush);
+        if (appState->loaderBitmap) DeleteObject(appState->loaderBitmap);
+        std::free(appState);
+        appState = nullptr;
+    }
+}
+
+int RunKorvane(HINSTANCE instance, int argc, char** argv) {
+    appState = static_cast<AppState*>(std::calloc(1, sizeof(AppState)));
+    if (appState) buttonTable = new (std::nothrow) CBitButton[kButtonSlots];
+    if (buttonTable) remoteParams = new (std::nothrow) CRemoteParams;
+    if (!remoteParams) {
+        CleanupApp();
+        return 0;
+    }
+
+    // An argument that does not fit is refused rather than cut: a cut URL
+    // would fetch, or hand to the system, an address nobody asked for.
+    if (!ChooseDocumentUrl(argc, argv, appState->documentUrl, sizeof appState->documentUrl)) {
+        CleanupApp();
+        return 0;
+    }
+
+    if (!remoteParams->LoadDocument(appState->documentUrl)) {
+        // Not ours to show: let the user's browser have it.
+        ShellExecuteA(nullptr, "open", appState->documentUrl, "", "", SW_SHOWDEFAULT);
+        CleanupApp();
+        return 0;
+    }
+
+    appState->instance = instance;
+    RunLoaderHandshake();
+    if (CInfoWin* line = ProgressLine()) TraceProgressLine(line);
+
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(kAppIconId));
+
+    ReportProgress("Loading Main Skin Image");
+    appState->skinBitmap = remoteParams->LoadRemoteImage("SKIN");
+    if (!appState->skinBitmap) {
+        ShowErrorBox(kParameterErrorFormat, remoteParams->sourceUrl, remoteParams->contextText);
+        return 0;
+    }
+    ReportProgress("Got: %s", remoteParams->contextText);
+
+    appState->backgroundBrush = CreatePatternBrush(appState->skinBitmap);
+    GetObjectA(appState->skinBitmap, sizeof(BITMAP), &appState->skinInfo);
+
+    WNDCLASSA wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = appState->backgroundBrush;
+    wc.lpszClassName = "Korvane";
+    RegisterClassA(&wc);
+
+    ReportProgress("Loading Application Startup Position");
+    const int width = appState->skinInfo.bmWidth;
+    const int height = appState->skinInfo.bmHeight;
+    int x, y;
+    std::int32_t position[4];
+    if (remoteParams->GetParamRect("APP_START_POS", position)) {
+        x = position[0];
+        y = position[1];
+    } else {
+        x = GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2;
+        y = GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2;
+    }
+
+    ReportProgress("Creating Korvane Window");
+    // A title too long for the buffer counts as no title.
+    char title[kTitleCapacity];
+    const char* windowName = remoteParams->GetParamString("APP_TITLE", title, sizeof title);
+
+    appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, x, y, width, height,
+                                        nullptr, nullptr, instance, nullptr);
+    if (!appState->mainWnd) {
+        ShowErrorBox("Error: Could not create main window");
+        return 0;
+    }
+
+    std::optional<CWindowSkin> skin;
+    if (!BuildMainSkin(skin, appState->skinBitmap, appState->mainWnd)) {
+        // The skin disposes of its bitmap even when it fails; forget it here
+        // so that nothing deletes it a second time.
+        appState->skinBitmap = nullptr;
+        DestroyWindow(appState->mainWnd);
+        CleanupApp();
+        return 0;
+    }
+
+    ReportProgress("Getting Top Most Parameter");
+    if (remoteParams->GetParamBool("APP_TOP_MOST", false)) {
+        SetWindowPos(appState->mainWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+
+    if (loader && loader->window) SendMessageA(loader->window, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+    ShowWindow(appState->mainWnd, SW_SHOW);
+    UpdateWindow(appState->mainWnd);
+
+    MSG msg;
+    // -1 (an invalid call) ends the loop too instead of spinning on it.
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    ShowWindow(appState->mainWnd, SW_HIDE);
+    CleanupApp();
+    skin.reset();
+    return 1;
+}
