@@ -1,0 +1,187 @@
+// The parameter document and its lookups. No Windows API here: the fetch
+// lives in remote_params_win.cpp, so this file also builds natively for the
+// sanitizer tests and the fuzzer.
+#include "remote/remote_params.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void LowerAscii(char* s) {
+    for (; *s; ++s) {
+        if (*s >= 'A' && *s <= 'Z') *s = static_cast<char>(*s - 'A' + 'a');
+    }
+}
+
+// A malloc'd scratch string released on every path out of a lookup.
+class ScratchString {
+public:
+    explicit ScratchString(std::size_t size) : p_(static_cast<char*>(std::malloc(size))) {}
+    ~ScratchString() { std::free(p_); }
+    ScratchString(const ScratchString&) = delete;
+    ScratchString& operator=(const ScratchString&) = delete;
+    char* get() const { return p_; }
+
+private:
+    char* p_;
+};
+
+bool IsAtolSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// atol's reading rules (white space, optional sign, digits up to the first
+// other character, 0 without digits), but clamped to the 32-bit range
+// instead of overflowing: the fields are 32-bit whatever the platform's long.
+std::int32_t ParseNumber(const char* s, const char* end) {
+    while (s < end && IsAtolSpace(*s)) ++s;
+    bool negative = false;
+    if (s < end && (*s == '+' || *s == '-')) {
+        negative = *s == '-';
+        ++s;
+    }
+    long long value = 0;
+    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
+    for (; s < end && *s >= '0' && *s <= '9'; ++s) {
+        value = value * 10 + (*s - '0');
+        if (value > limit) value = limit;  // keep reading, the result is pinned
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+}  // namespace
+
+CRemoteParams::CRemoteParams() {
+    sourceUrl[0] = '\0';
+    imagesPath[0] = '\0';
+    contextText[0] = '\0';
+}
+
+CRemoteParams::~CRemoteParams() {
+    if (text) std::free(text);
+    if (lowerText) std::free(lowerText);
+    text = nullptr;
+    lowerText = nullptr;
+}
+
+bool CRemoteParams::PrepareDocument(char* body, std::uint32_t length, const char* url) {
+    // A second load must not leak the first document.
+    std::free(text);
+    std::free(lowerText);
+    lowerText = nullptr;
+    // Owned from here on, whatever happens, so the destructor releases it.
+    text = body;
+    if (!text || length == 0) return false;
+
+    // From here the text is a C string: a NUL in the body ends the document.
+    StripControlChars(text);
+    TrimSpaces(text);
+
+    const std::size_t size = std::strlen(text) + 1;
+    lowerText = static_cast<char*>(std::malloc(size));
+    if (!lowerText) return false;
+    std::memcpy(lowerText, text, size);
+    LowerAscii(lowerText);
+
+    // The root element's content is cut out of text in place; the value is
+    // never longer than the text it comes from, so size is always enough.
+    if (!GetParamString("Korvane", text, size)) return false;
+
+    std::strcpy(lowerText, text);
+    LowerAscii(lowerText);
+
+    std::snprintf(sourceUrl, sizeof sourceUrl, "%s", url ? url : "");
+    return true;
+}
+
+char* CRemoteParams::GetParamString(const char* name, char* dest, std::size_t capacity) {
+    if (!text || !lowerText || !dest || capacity == 0) return nullptr;
+    if (!name) {
+        dest[0] = '\0';
+        return nullptr;
+    }
+
+    std::snprintf(contextText, sizeof contextText, "Parameter: %s", name);
+    dest[0] = '\0';
+
+    const std::size_t nameLength = std::strlen(name);
+    ScratchString open(nameLength + 3);   // "<" name ">"
+    ScratchString close(nameLength + 4);  // "</" name ">"
+    if (!open.get() || !close.get()) return nullptr;
+    std::snprintf(open.get(), nameLength + 3, "<%s>", name);
+    std::snprintf(close.get(), nameLength + 4, "</%s>", name);
+    LowerAscii(open.get());
+    LowerAscii(close.get());
+
+    const char* openAt = std::strstr(lowerText, open.get());
+    if (!openAt) return nullptr;
+    // Searched from the top of the document, not from the opening tag.
+    const char* closeAt = std::strstr(lowerText, close.get());
+    if (!closeAt) return nullptr;
+
+    std::size_t begin = static_cast<std::size_t>(openAt - lowerText) + nameLength + 2;
+    std::size_t end = static_cast<std::size_t>(closeAt - lowerText);
+    // A closing tag ahead of the opening one encloses nothing.
+    if (end < begin) return nullptr;
+
+    while (begin < end && text[begin] == ' ') ++begin;
+    while (end > begin && text[end - 1] == ' ') --end;
+    const std::size_t valueLength = end - begin;
+    if (valueLength >= capacity) return nullptr;
+
+    // dest may be text itself (the root element at load time).
+    std::memmove(dest, text + begin, valueLength);
+    dest[valueLength] = '\0';
+    return dest;
+}
+
+std::int32_t* CRemoteParams::GetParamRect(const char* name, std::int32_t rect[4]) {
+    if (!rect) return nullptr;
+    rect[0] = rect[1] = rect[2] = rect[3] = 0;
+
+    char value[kValueCapacity];
+    if (!GetParamString(name, value, sizeof value)) return nullptr;
+
+    int tokens = 0;
+    const char* p = value;
+    while (*p) {
+        while (*p == ',') ++p;
+        if (!*p) break;
+        const char* tokenEnd = p;
+        while (*tokenEnd && *tokenEnd != ',') ++tokenEnd;
+        if (tokens < 4) rect[tokens] = ParseNumber(p, tokenEnd);
+        ++tokens;
+        p = tokenEnd;
+    }
+    return tokens >= 2 ? rect : nullptr;
+}
+
+bool CRemoteParams::GetParamBool(const char* name, bool defaultValue) {
+    if (!name) return false;
+    char value[kValueCapacity];
+    if (!GetParamString(name, value, sizeof value)) return defaultValue;
+    LowerAscii(value);
+    return std::strstr(value, "true") != nullptr;
+}
+
+void StripControlChars(char* text) {
+    if (!text) return;
+    char* out = text;
+    for (const char* in = text; *in; ++in) {
+        const unsigned char c = static_cast<unsigned char>(*in);
+        if (c >= 32) *out++ = *in;
+    }
+    *out = '\0';
+}
+
+char* TrimSpaces(char* text) {
+    if (!text) return text;
+    const char* start = text;
+    while (*start == ' ') ++start;
+    std::size_t length = std::strlen(start);
+    while (length > 0 && start[length - 1] == ' ') --length;
+    std::memmove(text, start, length);
+    text[length] = '\0';
+    return text;
+}
