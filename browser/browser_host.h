@@ -17,6 +17,8 @@ class CEventSink;
 class CBrowserHost : public IUnknown {
 public:
     CBrowserHost();
+    // Revokes everything the control holds of ours before the site objects
+    // go, so that the control can never call into freed memory.
     virtual ~CBrowserHost();
     CBrowserHost(const CBrowserHost&) = delete;
     CBrowserHost& operator=(const CBrowserHost&) = delete;
@@ -41,6 +43,27 @@ public:
     ULONG refCount = 0;
     HWND parentWnd = nullptr;
     HWND statusWnd = nullptr;
+
+    // Kept only to take our sites back from the control at the end.
+    IOleObject* oleObject = nullptr;
+    IConnectionPoint* eventsPoint = nullptr;
+    DWORD eventsCookie = 0;
+    // OleUninitialize must pair with an OleInitialize that took effect.
+    bool oleInitialized = false;
+    // Set while the destructor runs: the control may still AddRef/Release
+    // through the sites then, and that must not start a second destruction.
+    bool destroying = false;
 };
 
+// Navigated to when no start URL is given at all.
+extern const char* const kBlankPageUrl;
+// Longest prefix of the start URL that is handed to the control, in bytes.
+constexpr int kStartUrlMaxBytes = 255;
+
+// Converts to the ANSI code page into a CoTaskMemAlloc'ed buffer of twice the
+// character count (enough for any double-byte code page). A null text gives a
+// null result and S_OK; on failure the result is null and the HRESULT says why.
 HRESULT WideToAnsi(const wchar_t* text, char** out);
+// The HRESULT_FROM_WIN32 rule: zero or negative values (as signed) unchanged,
+// positive ones as their low 16 bits under facility WIN32.
+HRESULT HResultFromWin32(DWORD error);

@@ -1,0 +1,224 @@
+// Embeds the system web-browser control and keeps it fed with our sites.
+#include "browser/browser_host.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "browser/sites.h"
+#include "common/com_ptr.h"
+#include "controls/info_win.h"
+
+const char* const kBlankPageUrl = "about:blank";
+
+static_assert(CLSCTX_ALL == 0x17, "the control may live in any kind of server");
+
+namespace {
+
+// The buffer that the start URL is widened into.
+constexpr int kStartUrlWideCapacity = 512;
+static_assert(kStartUrlMaxBytes < kStartUrlWideCapacity, "room for the terminator");
+
+// x + width in the wrapping arithmetic of 32-bit coordinates: the numbers come
+// from a server document and may be anything.
+LONG AddCoordinates(int origin, int extent) {
+    return static_cast<LONG>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(extent));
+}
+
+}  // namespace
+
+HRESULT HResultFromWin32(DWORD error) {
+    if (static_cast<LONG>(error) <= 0) return static_cast<HRESULT>(error);
+    return static_cast<HRESULT>((error & 0x0000FFFFu) | 0x80070000u);
+}
+
+HRESULT WideToAnsi(const wchar_t* text, char** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+    if (!text) return S_OK;
+
+    const size_t count = wcslen(text) + 1;
+    // WideCharToMultiByte counts in int; such a text cannot be a status line.
+    if (count > static_cast<size_t>(INT_MAX / 2)) return E_OUTOFMEMORY;
+    const int bytes = static_cast<int>(count * 2);
+    char* buffer = static_cast<char*>(CoTaskMemAlloc(static_cast<SIZE_T>(bytes)));
+    if (!buffer) return E_OUTOFMEMORY;
+
+    if (WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), buffer, bytes, nullptr,
+                            nullptr) == 0) {
+        HRESULT hr = HResultFromWin32(GetLastError());
+        CoTaskMemFree(buffer);
+        // A failure without an error code must still read as a failure.
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    *out = buffer;
+    return S_OK;
+}
+
+CBrowserHost::CBrowserHost() = default;
+
+CBrowserHost::~CBrowserHost() {
+    destroying = true;
+
+    // Take every pointer to our sites back from the control first: its events
+    // connection, its in-place activation and its client site.
+    if (eventsPoint) {
+        eventsPoint->Unadvise(eventsCookie);
+        eventsPoint->Release();
+        eventsPoint = nullptr;
+    }
+    if (oleObject) {
+        oleObject->Close(OLECLOSE_NOSAVE);
+        oleObject->SetClientSite(nullptr);
+        oleObject->Release();
+        oleObject = nullptr;
+    }
+    // The control may still call the sites while it lets go of itself.
+    if (browser) {
+        browser->Release();
+        browser = nullptr;
+    }
+
+    delete clientSite;
+    clientSite = nullptr;
+    delete uiHandler;
+    uiHandler = nullptr;
+    delete inPlaceSite;
+    inPlaceSite = nullptr;
+    delete frame;
+    frame = nullptr;
+    delete eventSink;
+    eventSink = nullptr;
+
+    delete statusWin;
+    statusWin = nullptr;
+    statusWnd = nullptr;
+
+    if (oleInitialized) {
+        oleInitialized = false;
+        OleUninitialize();
+    }
+}
+
+CBrowserHost* CBrowserHost::Create(HWND parent, const char* startUrl, int x, int y, int width,
+                                   int height, bool showMenu) {
+    statusWin = nullptr;
+    statusWnd = nullptr;
+
+    // Usually S_OK or S_FALSE; a thread already in the multithreaded apartment
+    // refuses, and then there is nothing to undo at the end.
+    oleInitialized = SUCCEEDED(OleInitialize(nullptr));
+
+    showIeMenu = showMenu;
+    refCount = 1;
+    parentWnd = parent;
+
+    clientSite = new (std::nothrow) CClientSite(this);
+    uiHandler = new (std::nothrow) CUIHandler(this);
+    inPlaceSite = new (std::nothrow) CInPlaceSite(this);
+    frame = new (std::nothrow) CInPlaceFrame(this);
+    eventSink = new (std::nothrow) CEventSink(this);
+
+    ComPtr<IUnknown> control;
+    CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IUnknown, control.put_void());
+    if (!control) return this;
+
+    ComPtr<IOleObject> object;
+    control.As(IID_IOleObject, &object);
+    if (object) object->SetClientSite(clientSite);
+
+    RECT rect;
+    rect.left = x;
+    rect.top = y;
+    rect.right = AddCoordinates(x, width);
+    rect.bottom = AddCoordinates(y, height);
+
+    ComPtr<IOleInPlaceObject> inPlace;
+    control.As(IID_IOleInPlaceObject, &inPlace);
+    if (inPlace) inPlace->SetObjectRects(&rect, &rect);
+    inPlace.reset();
+
+    // The control calls back into the sites from in here and puts its window
+    // into ours at the rectangle.
+    if (object) object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite, 0, parentWnd, &rect);
+    oleObject = object.detach();
+
+    ComPtr<IConnectionPointContainer> container;
+    control.As(IID_IConnectionPointContainer, &container);
+    if (container) {
+        ComPtr<IConnectionPoint> point;
+        container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put());
+        DWORD cookie = 0;
+        if (point && SUCCEEDED(point->Advise(eventSink, &cookie))) {
+            eventsPoint = point.detach();
+            eventsCookie = cookie;
+        }
+    }
+
+    control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    control.reset();
+    if (!browser) return this;
+
+    const char* url = startUrl ? startUrl : kBlankPageUrl;
+    WCHAR wideUrl[kStartUrlWideCapacity];
+    const int urlBytes = static_cast<int>(strnlen(url, kStartUrlMaxBytes));
+    const int wideLength =
+        MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, url, urlBytes, wideUrl, kStartUrlWideCapacity - 1);
+    wideUrl[wideLength > 0 ? wideLength : 0] = L'\0';
+
+    BSTR bstrUrl = SysAllocString(wideUrl);
+    if (bstrUrl) {
+        browser->Navigate(bstrUrl, nullptr, nullptr, nullptr, nullptr);
+        SysFreeString(bstrUrl);
+    }
+    return this;
+}
+
+void CBrowserHost::CreateStatusWindow(HINSTANCE instance, int x, int y, int width, int height,
+                                      const char* colourText) {
+    statusWin = new (std::nothrow) CInfoWin();
+    if (!statusWin) return;
+    statusWnd = statusWin->Create(parentWnd, instance, x, y, width, height, colourText);
+}
+
+STDMETHODIMP CBrowserHost::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_INVALIDARG;
+    *out = nullptr;
+
+    void* answer = nullptr;
+    bool known = true;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        answer = static_cast<IUnknown*>(this);
+    } else if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
+        answer = static_cast<IDocHostUIHandler*>(uiHandler);
+    } else if (IsEqualIID(iid, IID_IOleClientSite)) {
+        answer = static_cast<IOleClientSite*>(clientSite);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceSite)) {
+        answer = static_cast<IOleInPlaceSite*>(inPlaceSite);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceFrame)) {
+        answer = static_cast<IOleInPlaceFrame*>(frame);
+    } else if (IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
+        answer = static_cast<IDispatch*>(eventSink);
+    } else {
+        known = false;
+    }
+    if (!known || !answer) return E_NOINTERFACE;
+
+    *out = answer;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CBrowserHost::AddRef() {
+    return ++refCount;
+}
+
+STDMETHODIMP_(ULONG) CBrowserHost::Release() {
+    if (refCount != 0) --refCount;
+    if (refCount == 0 && !destroying) {
+        delete this;
+        return 0;
+    }
+    return refCount;
+}

@@ -1,0 +1,151 @@
+// The container side of the conversation with the web-browser control. Most
+// requests are declined; none of the declining methods touches its
+// out-parameters, as the control may pass uninitialised memory there.
+#include "browser/sites.h"
+
+#include "controls/info_win.h"
+
+// ---- CClientSite ----------------------------------------------------------
+
+STDMETHODIMP CClientSite::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
+STDMETHODIMP_(ULONG) CClientSite::AddRef() { return host->AddRef(); }
+STDMETHODIMP_(ULONG) CClientSite::Release() { return host->Release(); }
+
+STDMETHODIMP CClientSite::SaveObject() { return E_NOTIMPL; }
+STDMETHODIMP CClientSite::GetMoniker(DWORD, DWORD, IMoniker**) { return E_NOTIMPL; }
+STDMETHODIMP CClientSite::GetContainer(IOleContainer**) { return E_NOTIMPL; }
+STDMETHODIMP CClientSite::ShowObject() { return S_OK; }
+STDMETHODIMP CClientSite::OnShowWindow(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CClientSite::RequestNewObjectLayout() { return E_NOTIMPL; }
+
+// ---- CInPlaceSite ---------------------------------------------------------
+
+STDMETHODIMP CInPlaceSite::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
+STDMETHODIMP_(ULONG) CInPlaceSite::AddRef() { return host->AddRef(); }
+STDMETHODIMP_(ULONG) CInPlaceSite::Release() { return host->Release(); }
+
+STDMETHODIMP CInPlaceSite::GetWindow(HWND* wnd) {
+    if (!wnd) return E_INVALIDARG;
+    *wnd = host->parentWnd;
+    return S_OK;
+}
+
+STDMETHODIMP CInPlaceSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::CanInPlaceActivate() { return S_OK; }
+STDMETHODIMP CInPlaceSite::OnInPlaceActivate() { return S_OK; }
+STDMETHODIMP CInPlaceSite::OnUIActivate() { return S_OK; }
+
+STDMETHODIMP CInPlaceSite::GetWindowContext(IOleInPlaceFrame** frameOut,
+                                            IOleInPlaceUIWindow** docOut, LPRECT, LPRECT,
+                                            LPOLEINPLACEFRAMEINFO frameInfo) {
+    if (!frameOut || !docOut || !frameInfo) return E_INVALIDARG;
+    // One object is both the frame and the document window; each out holds a
+    // reference of its own. The rectangles stay as the control gave them.
+    *frameOut = host->frame;
+    *docOut = host->frame;
+    if (host->frame) {
+        host->frame->AddRef();
+        host->frame->AddRef();
+    }
+    // cb belongs to the caller, who set it to the size it allocated.
+    frameInfo->fMDIApp = FALSE;
+    frameInfo->hwndFrame = host->parentWnd;
+    frameInfo->haccel = nullptr;
+    frameInfo->cAccelEntries = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CInPlaceSite::Scroll(SIZE) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::OnUIDeactivate(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::OnInPlaceDeactivate() { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::DiscardUndoState() { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::DeactivateAndUndo() { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceSite::OnPosRectChange(LPCRECT) { return E_NOTIMPL; }
+
+// ---- CInPlaceFrame --------------------------------------------------------
+
+STDMETHODIMP CInPlaceFrame::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
+STDMETHODIMP_(ULONG) CInPlaceFrame::AddRef() { return host->AddRef(); }
+STDMETHODIMP_(ULONG) CInPlaceFrame::Release() { return host->Release(); }
+
+STDMETHODIMP CInPlaceFrame::GetWindow(HWND* wnd) {
+    if (!wnd) return E_INVALIDARG;
+    *wnd = host->parentWnd;
+    return S_OK;
+}
+
+STDMETHODIMP CInPlaceFrame::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceFrame::GetBorder(LPRECT) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceFrame::RequestBorderSpace(LPCBORDERWIDTHS) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceFrame::SetBorderSpace(LPCBORDERWIDTHS) { return E_NOTIMPL; }
+// The shell has no menus or accelerators to share with the active object.
+STDMETHODIMP CInPlaceFrame::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+STDMETHODIMP CInPlaceFrame::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
+STDMETHODIMP CInPlaceFrame::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
+STDMETHODIMP CInPlaceFrame::RemoveMenus(HMENU) { return E_NOTIMPL; }
+
+STDMETHODIMP CInPlaceFrame::SetStatusText(LPCOLESTR text) {
+    char* ansi = nullptr;
+    // An empty text would wipe the line; the previous status stays instead.
+    // The page's text is only ever an argument, so a '%' in it stays a '%'.
+    if (SUCCEEDED(WideToAnsi(text, &ansi)) && ansi && ansi[0] != '\0' && host->statusWnd &&
+        host->statusWin) {
+        host->statusWin->SetInfoText("%s", ansi);
+    }
+    CoTaskMemFree(ansi);
+    return S_OK;
+}
+
+STDMETHODIMP CInPlaceFrame::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP CInPlaceFrame::TranslateAccelerator(LPMSG, WORD) { return E_NOTIMPL; }
+
+// ---- CUIHandler -----------------------------------------------------------
+
+STDMETHODIMP CUIHandler::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
+STDMETHODIMP_(ULONG) CUIHandler::AddRef() { return host->AddRef(); }
+STDMETHODIMP_(ULONG) CUIHandler::Release() { return host->Release(); }
+
+STDMETHODIMP CUIHandler::ShowContextMenu(DWORD id, POINT*, IUnknown*, IDispatch*) {
+    // S_FALSE lets the control show its own menu; S_OK claims the click and
+    // nothing appears. Form controls keep their menu (cut, copy, paste).
+    if (id == CONTEXT_MENU_CONTROL) return S_FALSE;
+    return host->showIeMenu ? S_FALSE : S_OK;
+}
+
+STDMETHODIMP CUIHandler::GetHostInfo(DOCHOSTUIINFO* info) {
+    if (!info) return E_INVALIDARG;
+    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_FLAT_SCROLLBAR;
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+}
+
+STDMETHODIMP CUIHandler::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*,
+                                IOleInPlaceFrame*, IOleInPlaceUIWindow*) {
+    return S_OK;
+}
+STDMETHODIMP CUIHandler::HideUI() { return S_OK; }
+STDMETHODIMP CUIHandler::UpdateUI() { return S_OK; }
+STDMETHODIMP CUIHandler::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP CUIHandler::OnDocWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP CUIHandler::OnFrameWindowActivate(BOOL) { return S_OK; }
+STDMETHODIMP CUIHandler::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+STDMETHODIMP CUIHandler::TranslateAccelerator(LPMSG, const GUID*, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP CUIHandler::GetOptionKeyPath(LPOLESTR*, DWORD) { return E_NOTIMPL; }
+STDMETHODIMP CUIHandler::GetDropTarget(IDropTarget*, IDropTarget**) { return S_FALSE; }
+STDMETHODIMP CUIHandler::GetExternal(IDispatch**) { return E_NOTIMPL; }
+STDMETHODIMP CUIHandler::TranslateUrl(DWORD, LPWSTR, LPWSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CUIHandler::FilterDataObject(IDataObject*, IDataObject**) { return E_NOTIMPL; }
+
+// ---- CEventSink -----------------------------------------------------------
+
+STDMETHODIMP CEventSink::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
+STDMETHODIMP_(ULONG) CEventSink::AddRef() { return host->AddRef(); }
+STDMETHODIMP_(ULONG) CEventSink::Release() { return host->Release(); }
+
+STDMETHODIMP CEventSink::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
+STDMETHODIMP CEventSink::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+STDMETHODIMP CEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+STDMETHODIMP CEventSink::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                UINT*) {
+    return E_NOTIMPL;
+}
