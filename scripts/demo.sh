@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds the shell and runs it on the bundled demo skin, served from
 # loopback. With no X display it runs on Xvfb and saves a screenshot instead.
-#   scripts/demo.sh [seconds-before-screenshot]
+#   scripts/demo.sh [DOCUMENT-URL]
+# KORVANE_DEMO_SECONDS sets how long it runs before the screenshot (default 6).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -39,9 +40,9 @@ sleep 0.5
 if ! $headless; then
     exec /usr/lib/wine/wine64 "$build/korvane.exe" "$@"
 fi
-/usr/lib/wine/wine64 "$build/korvane.exe" &
+/usr/lib/wine/wine64 "$build/korvane.exe" "$@" &
 shell=$!
-sleep "${1:-6}"
+sleep "${KORVANE_DEMO_SECONDS:-6}"
 import -window root "$root/demo-screenshot.png"
 echo "demo: no display, so the shell ran on Xvfb; screenshot saved to demo-screenshot.png"
 kill "$shell" 2>/dev/null || true
