@@ -27,6 +27,9 @@ public:
 
 private:
     HRGN MakeRegion();
+    // Gives back everything acquired so far and throws kSkinError.
+    [[noreturn]] void Fail();
+    void ReleaseResources();
 };
 
 LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

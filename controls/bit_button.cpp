@@ -1,0 +1,144 @@
+#include "controls/bit_button.h"
+
+#include "common/handles.h"
+
+int g_buttonState = 0;
+
+namespace {
+
+const char kButtonClass[] = "CBITBUTTON";
+const char kButtonProperty[] = "BUTPROR";
+
+void Invalidate(HWND wnd) { InvalidateRect(wnd, nullptr, FALSE); }
+
+HBITMAP ImageForState(const CBitButton& button) {
+    switch (g_buttonState) {
+    case 1:
+        return button.hotImage;
+    case 2:
+        return button.pressedImage;
+    default:
+        return button.normalImage;
+    }
+}
+
+void Paint(CBitButton& button, HWND wnd) {
+    {
+        WindowDC dc(wnd);
+        button.drawingDC = dc.get();
+        UniqueDC memory(dc.get() ? CreateCompatibleDC(dc.get()) : nullptr);
+        if (memory) {
+            HBITMAP image = ImageForState(button);
+            SelectScope select(memory.get(), image);
+            BITMAP info{};
+            if (GetObjectA(image, sizeof(info), &info))
+                BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
+        }
+    }
+    if (button.clickPending) {
+        // Cleared first: the action may run a message loop that paints this
+        // button again before the update region is validated, and that
+        // paint must not send the action a second time.
+        button.clickPending = false;
+        SendMessageA(button.actionWindow, button.actionMessage, button.actionWParam, button.actionLParam);
+    }
+}
+
+}  // namespace
+
+CBitButton::CBitButton() = default;
+
+CBitButton::~CBitButton() {
+    // Only our own property: the handle may by now name another window.
+    if (window && GetPropA(window, kButtonProperty) == this) RemovePropA(window, kButtonProperty);
+    DeleteObject(normalImage);
+    if (hotImage != normalImage) DeleteObject(hotImage);
+    if (pressedImage != normalImage && pressedImage != hotImage) DeleteObject(pressedImage);
+}
+
+HWND CBitButton::Create(HBITMAP normal, HBITMAP hot, HBITMAP pressed, HWND parent, HINSTANCE instance, int x,
+                        int y) {
+    parentWindow = parent;
+    normalImage = normal;
+    hotImage = hot;
+    pressedImage = pressed;
+    if (!normal || !hot || !pressed || (x == 0 && y == 0)) return nullptr;
+
+    WNDCLASSA wc{};
+    wc.style = 0;
+    wc.lpfnWndProc = BitButtonWndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = kButtonClass;
+    RegisterClassA(&wc);  // fails harmlessly once the class exists
+
+    BITMAP info{};
+    GetObjectA(normal, sizeof(info), &info);
+    placement[0] = 0;
+    placement[1] = 0;
+    placement[2] = x;
+    placement[3] = y;
+    window = CreateWindowExA(0, kButtonClass, kButtonClass, WS_CHILD, x, y, info.bmWidth, info.bmHeight, parent,
+                             nullptr, instance, this);
+    if (!window) return nullptr;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    return window;
+}
+
+LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* button = static_cast<CBitButton*>(GetPropA(wnd, kButtonProperty));
+    switch (msg) {
+    case WM_NCCREATE: {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (!SetPropA(wnd, kButtonProperty, create->lpCreateParams)) PostQuitMessage(0);
+        break;
+    }
+    case WM_CREATE:
+        if (!button) PostQuitMessage(0);
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_PAINT:
+        if (button) Paint(*button, wnd);
+        break;
+    case WM_MOUSEMOVE:
+        // Arriving with only the left button held is a drag from elsewhere.
+        if (wParam == MK_LBUTTON || g_buttonState == 1) break;
+        g_buttonState = 1;
+        {
+            TRACKMOUSEEVENT track{};
+            track.cbSize = sizeof(track);
+            track.dwFlags = TME_LEAVE;
+            track.hwndTrack = wnd;
+            track.dwHoverTime = 1;
+            TrackMouseEvent(&track);
+        }
+        Invalidate(wnd);
+        break;
+    case WM_LBUTTONDOWN:
+        if (g_buttonState != 2) {
+            g_buttonState = 2;
+            Invalidate(wnd);
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (button && g_buttonState != 0) {
+            button->clickPending = true;
+            g_buttonState = 0;
+            Invalidate(wnd);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        if (g_buttonState != 0) {
+            g_buttonState = 0;
+            Invalidate(wnd);
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}

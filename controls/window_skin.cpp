@@ -1,0 +1,303 @@
+#include "controls/window_skin.h"
+
+#include "common/handles.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+const char* const kSkinError = "Unable to load the skin.";
+
+namespace {
+
+const char kSkinProperty[] = "Skin";
+
+// The scan counters of the skin format are 16 bits wide.
+constexpr int kMaxSide = 65535;
+// Pixels read per GetDIBits call, so that a huge skin needs no huge buffer.
+constexpr int kStripPixels = 1 << 16;
+// Rectangles per ExtCreateRegion call; larger lists are made in pieces.
+constexpr size_t kBatchRects = 4000;
+
+// Collects the rectangles of a region row by row, top to bottom, joins a row
+// to the band above it when both have the same runs, and makes region
+// objects from batches of rectangles. Batches are merged like the digits of
+// a binary counter, so a huge region costs n log n work and only a handful
+// of region handles at any time.
+class RunRegionBuilder {
+public:
+    RunRegionBuilder() = default;
+    ~RunRegionBuilder() {
+        for (Piece& p : pieces_) DeleteObject(p.region);
+    }
+    RunRegionBuilder(const RunRegionBuilder&) = delete;
+    RunRegionBuilder& operator=(const RunRegionBuilder&) = delete;
+
+    void AddRun(int left, int right, int y) { rects_.push_back(RECT{left, y, right, y + 1}); }
+
+    bool EndRow(int y) {
+        const size_t rowCount = rects_.size() - rowStart_;
+        const size_t bandCount = rowStart_ - bandStart_;
+        bool joined = false;
+        if (rowCount && rowCount == bandCount && rects_[bandStart_].bottom == y) {
+            joined = true;
+            for (size_t i = 0; i < rowCount; ++i) {
+                const RECT& above = rects_[bandStart_ + i];
+                const RECT& here = rects_[rowStart_ + i];
+                if (above.left != here.left || above.right != here.right) {
+                    joined = false;
+                    break;
+                }
+            }
+        }
+        if (joined) {
+            for (size_t i = bandStart_; i < rowStart_; ++i) rects_[i].bottom = y + 1;
+            rects_.resize(rowStart_);
+        } else {
+            bandStart_ = rowStart_;
+        }
+        rowStart_ = rects_.size();
+        // Only finished bands go into a batch: the last one may still grow.
+        if (bandStart_ >= kBatchRects) {
+            if (!Flush(bandStart_)) return false;
+        }
+        return true;
+    }
+
+    // The region of everything added; null on failure.
+    HRGN Finish() {
+        if (!rects_.empty() && !Flush(rects_.size())) return nullptr;
+        if (pieces_.empty()) return CreateRectRgn(0, 0, 0, 0);
+        while (pieces_.size() > 1) {
+            if (!MergeTop()) return nullptr;
+        }
+        HRGN result = pieces_.back().region;
+        pieces_.clear();
+        return result;
+    }
+
+private:
+    struct Piece {
+        HRGN region;
+        unsigned rank;
+    };
+
+    bool Flush(size_t count) {
+        const DWORD size = static_cast<DWORD>(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+        buffer_.resize(size);
+        RGNDATAHEADER header{};
+        header.dwSize = sizeof(RGNDATAHEADER);
+        header.iType = RDH_RECTANGLES;
+        header.nCount = static_cast<DWORD>(count);
+        header.nRgnSize = static_cast<DWORD>(count * sizeof(RECT));
+        RECT bound = rects_[0];
+        for (size_t i = 1; i < count; ++i) {
+            bound.left = std::min(bound.left, rects_[i].left);
+            bound.right = std::max(bound.right, rects_[i].right);
+            bound.bottom = std::max(bound.bottom, rects_[i].bottom);
+        }
+        header.rcBound = bound;
+        std::memcpy(buffer_.data(), &header, sizeof header);
+        std::memcpy(buffer_.data() + sizeof header, rects_.data(), count * sizeof(RECT));
+        HRGN piece = ExtCreateRegion(nullptr, size, reinterpret_cast<const RGNDATA*>(buffer_.data()));
+        if (!piece) return false;
+        rects_.erase(rects_.begin(), rects_.begin() + static_cast<std::ptrdiff_t>(count));
+        bandStart_ -= std::min(bandStart_, count);
+        rowStart_ = rects_.size();
+        pieces_.push_back(Piece{piece, 0});
+        while (pieces_.size() > 1 && pieces_[pieces_.size() - 2].rank == pieces_.back().rank) {
+            if (!MergeTop()) return false;
+        }
+        return true;
+    }
+
+    // ORs the newest piece into the one before it.
+    bool MergeTop() {
+        Piece top = pieces_.back();
+        pieces_.pop_back();
+        Piece& below = pieces_.back();
+        const int kind = CombineRgn(below.region, below.region, top.region, RGN_OR);
+        DeleteObject(top.region);
+        below.rank = std::max(below.rank, top.rank) + 1;
+        return kind != ERROR;
+    }
+
+    std::vector<RECT> rects_;
+    size_t bandStart_ = 0;  // first rectangle of the newest band
+    size_t rowStart_ = 0;   // first rectangle of the row being added
+    std::vector<Piece> pieces_;
+    std::vector<uint8_t> buffer_;
+};
+
+}  // namespace
+
+HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
+    if (width <= 0 || height <= 0) return CreateRectRgn(0, 0, 0, 0);
+    if (width > kMaxSide || height > kMaxSide || !dc) return nullptr;
+
+    const int stripRows = std::max(1, kStripPixels / width);
+    std::vector<uint32_t> strip(static_cast<size_t>(width) * stripRows);
+    // Colours are compared as a 32-bit read delivers them. Such a read maps
+    // two pixels to the same value exactly when GetPixel does (palette
+    // entries and packed formats are expanded the same way), except for the
+    // unused top byte, which is masked off. If the bitmap cannot be read in
+    // bulk, the pixels are read one by one as GetPixel gives them.
+    bool bulk = bitmap != nullptr;
+    uint32_t mask = 0x00FFFFFFu;
+    uint32_t key = 0;
+    RunRegionBuilder builder;
+
+    for (int top = 0; top < height; top += stripRows) {
+        const int rows = std::min(stripRows, height - top);
+        // A bottom-up read: its buffer starts with the strip's last row.
+        // Partial reads are well defined only in that orientation.
+        if (bulk) {
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+            info.bmiHeader.biWidth = width;
+            info.bmiHeader.biHeight = height;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            info.bmiHeader.biCompression = BI_RGB;
+            const int got = GetDIBits(dc, bitmap, static_cast<UINT>(height - top - rows),
+                                      static_cast<UINT>(rows), strip.data(), &info, DIB_RGB_COLORS);
+            if (got != rows) {
+                if (top != 0) return nullptr;
+                bulk = false;
+                mask = 0xFFFFFFFFu;
+            }
+        }
+        if (!bulk) {
+            for (int i = 0; i < rows; ++i) {
+                uint32_t* row = strip.data() + static_cast<size_t>(rows - 1 - i) * width;
+                for (int x = 0; x < width; ++x) row[x] = GetPixel(dc, x, top + i);
+            }
+        }
+        if (top == 0) key = strip[static_cast<size_t>(rows - 1) * width] & mask;
+
+        for (int i = 0; i < rows; ++i) {
+            const uint32_t* row = strip.data() + static_cast<size_t>(rows - 1 - i) * width;
+            const int y = top + i;
+            int x = 0;
+            while (x < width) {
+                while (x < width && (row[x] & mask) == key) ++x;
+                if (x == width) break;
+                const int start = x;
+                while (x < width && (row[x] & mask) != key) ++x;
+                builder.AddRun(start, x, y);
+            }
+            if (!builder.EndRow(y)) return nullptr;
+        }
+    }
+    return builder.Finish();
+}
+
+CWindowSkin::CWindowSkin(HBITMAP bmp, HWND wnd) : bitmap(bmp) {
+    if (!bitmap) throw kSkinError;
+    BITMAP info{};
+    if (GetObjectType(bitmap) != OBJ_BITMAP || !GetObjectA(bitmap, sizeof(info), &info)) Fail();
+    width = info.bmWidth;
+    height = info.bmHeight;
+    region = MakeRegion();
+    if (Attach(wnd)) {
+        shown = true;
+        InvalidateRect(window, nullptr, TRUE);
+    }
+}
+
+CWindowSkin::~CWindowSkin() {
+    Detach();
+    ReleaseResources();
+}
+
+HRGN CWindowSkin::MakeRegion() {
+    memoryDC = CreateCompatibleDC(nullptr);
+    if (!memoryDC) Fail();
+    HGDIOBJ old = SelectObject(memoryDC, bitmap);
+    // A bitmap that the context refuses (one already selected elsewhere, or
+    // of a format the screen can't take) would leave nothing to scan or paint.
+    if (!old || old == HGDI_ERROR) Fail();
+    previousObject = old;
+    HRGN built = BuildSkinRegion(memoryDC, bitmap, width, height);
+    if (!built) Fail();
+    return built;
+}
+
+void CWindowSkin::Fail() {
+    ReleaseResources();
+    throw kSkinError;
+}
+
+void CWindowSkin::ReleaseResources() {
+    if (memoryDC) {
+        if (previousObject) SelectObject(memoryDC, previousObject);
+        DeleteDC(memoryDC);
+        memoryDC = nullptr;
+        previousObject = nullptr;
+    }
+    if (bitmap) {
+        DeleteObject(bitmap);
+        bitmap = nullptr;
+    }
+    if (region) {
+        DeleteObject(region);
+        region = nullptr;
+    }
+}
+
+bool CWindowSkin::Attach(HWND wnd) {
+    if (attached) Detach();
+    window = wnd;
+    // The window system deleted the region of an earlier attach.
+    if (!region && memoryDC) region = BuildSkinRegion(memoryDC, bitmap, width, height);
+    if (region && SetWindowRgn(window, region, TRUE)) region = nullptr;
+    previousProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWndProc)));
+    if (!SetPropA(window, kSkinProperty, this)) {
+        SetWindowRgn(window, nullptr, TRUE);
+        if (previousProc) SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
+        RemovePropA(window, kSkinProperty);
+        attached = false;
+        InvalidateRect(window, nullptr, TRUE);
+        return false;
+    }
+    attached = previousProc != nullptr;
+    InvalidateRect(window, nullptr, TRUE);
+    return attached;
+}
+
+bool CWindowSkin::Detach() {
+    if (!attached) return false;
+    SetWindowRgn(window, nullptr, TRUE);
+    const LONG_PTR restored =
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
+    RemovePropA(window, kSkinProperty);
+    attached = restored == 0;
+    InvalidateRect(window, nullptr, TRUE);
+    return !attached;
+}
+
+LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* skin = static_cast<CWindowSkin*>(GetPropA(wnd, kSkinProperty));
+    if (!skin) return DefWindowProcA(wnd, msg, wParam, lParam);
+    // Kept before the move loop below, which may outlive the skin.
+    const WNDPROC next = skin->previousProc;
+    switch (msg) {
+    case WM_PAINT: {
+        PaintScope paint(wnd);
+        BitBlt(paint.get(), 0, 0, skin->width, skin->height, skin->memoryDC, 0, 0, SRCCOPY);
+        break;
+    }
+    case WM_LBUTTONDOWN:
+        // As if the caption were pressed: the window system moves the window
+        // and returns when the button is let go.
+        SendMessageA(wnd, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        SetFocus(wnd);
+        break;
+    default:
+        break;
+    }
+    if (!next) return DefWindowProcA(wnd, msg, wParam, lParam);
+    return CallWindowProcA(next, wnd, msg, wParam, lParam);
+}
