@@ -244,6 +244,7 @@ namespace {
 const char kTargetClass[] = "KorvaneSkinTarget";
 
 struct TargetLog {
+    HWND focusOnActivate = nullptr;  // a child that takes the focus on activation
     int lbuttonDowns = 0;
     int paints = 0;
     UINT lastMessage = 0;
@@ -256,6 +257,10 @@ TargetLog g_log;
 LRESULT CALLBACK TargetWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_LBUTTONDOWN) ++g_log.lbuttonDowns;
     if (msg == WM_PAINT) ++g_log.paints;
+    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && g_log.focusOnActivate) {
+        SetFocus(g_log.focusOnActivate);
+        return 0;
+    }
     if (msg >= WM_USER) {
         g_log.lastMessage = msg;
         g_log.lastWParam = wParam;
@@ -525,7 +530,13 @@ TEST_F(WindowSkinTest, DragMovesTheWindowAndGivesItTheFocus) {
     ShowWindow(w.wnd, SW_SHOW);
     UpdateWindow(w.wnd);
     PumpMessages(100, 2000);
-    // Something else has the focus before the drag.
+    // The window hands the focus to a child when it is activated, as the
+    // shell's window does with its browser; after a drag the window itself
+    // has it. Before the drag something else has the focus.
+    HWND child = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 70, 5, 20, 10, w.wnd, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(child, nullptr);
+    g_log.focusOnActivate = child;
     WindowGuard other{MakeTarget(600, 500, 50, 50)};
     ShowWindow(other.wnd, SW_SHOW);
     SetForegroundWindow(other.wnd);
@@ -554,6 +565,7 @@ TEST_F(WindowSkinTest, DragMovesTheWindowAndGivesItTheFocus) {
     EXPECT_EQ(r.top, top + 40);
     EXPECT_EQ(g_log.lbuttonDowns, 1) << "the window's own procedure still gets the press";
     EXPECT_EQ(GetFocus(), w.wnd);
+    g_log.focusOnActivate = nullptr;
 }
 
 TEST_F(WindowSkinTest, ManySkinsLeaveNoGdiObjectsBehind) {
