@@ -12,6 +12,10 @@ state="$build/harness"
 mkdir -p "$state"
 exec 9>"$state/lock"
 flock 9
+# Everything started below must leave fd 9 (the lock) and the caller's
+# stdout/stderr behind: a daemon that kept the lock would block every later
+# start or stop, and one that kept a pipe open would keep ctest or a shell
+# pipeline waiting for its end.
 
 WINELIB=/usr/lib/wine
 export WINEPREFIX="$state/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -23,7 +27,7 @@ start() {
         local n
         for n in $(seq 90 189); do
             [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+            Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 9>&- </dev/null &
             echo $! >"$state/xvfb.pid"
             for _ in $(seq 50); do
                 DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break
@@ -37,21 +41,24 @@ start() {
     fi
     export DISPLAY=$(cat "$state/display")
     if [ ! -f "$WINEPREFIX/.korvane-ready" ]; then
-        "$WINELIB/wine64" wineboot -i >"$state/wineboot.log" 2>&1 || true
-        "$WINELIB/wineserver" -w
+        "$WINELIB/wine64" wineboot -i >"$state/wineboot.log" 2>&1 9>&- </dev/null || true
+        "$WINELIB/wineserver" -w 9>&-
         # ShellExecute "open" on a URL ends in winebrowser; make it record
         # instead of looking for a real browser.
         "$WINELIB/wine64" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ \
-            /d "$here/record-open.sh" /f >/dev/null 2>&1 || true
-        "$WINELIB/wineserver" -w
+            /d "$here/record-open.sh" /f >/dev/null 2>&1 9>&- </dev/null || true
+        "$WINELIB/wineserver" -w 9>&-
         touch "$WINEPREFIX/.korvane-ready"
     fi
     # -p keeps one server alive for the whole run, so each test process starts fast.
-    "$WINELIB/wineserver" -p
+    "$WINELIB/wineserver" -p >>"$state/wineserver.log" 2>&1 9>&- </dev/null
+    # Start Wine's own service processes here, with clean descriptors, rather
+    # than from the first test program, whose output pipe they would inherit.
+    "$WINELIB/wine64" cmd /c exit >/dev/null 2>&1 9>&- </dev/null || true
     if ! alive "$state/testserver.pid"; then
         rm -f "$state/testserver.port"
         python3 "$here/testserver.py" --port-file "$state/testserver.port" \
-            >"$state/testserver.log" 2>&1 &
+            >"$state/testserver.log" 2>&1 9>&- </dev/null &
         echo $! >"$state/testserver.pid"
         for _ in $(seq 100); do [ -s "$state/testserver.port" ] && break; sleep 0.05; done
         [ -s "$state/testserver.port" ] || { echo "session: test server did not start" >&2; cat "$state/testserver.log" >&2; exit 1; }
