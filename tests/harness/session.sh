@@ -51,7 +51,8 @@ start() {
         touch "$WINEPREFIX/.korvane-ready"
     fi
     # -p keeps one server alive for the whole run, so each test process starts fast.
-    "$WINELIB/wineserver" -p >>"$state/wineserver.log" 2>&1 9>&- </dev/null
+    # Fails, harmlessly, when the server already runs.
+    "$WINELIB/wineserver" -p >>"$state/wineserver.log" 2>&1 9>&- </dev/null || true
     # Start Wine's own service processes here, with clean descriptors, rather
     # than from the first test program, whose output pipe they would inherit.
     "$WINELIB/wine64" cmd /c exit >/dev/null 2>&1 9>&- </dev/null || true
