@@ -17,14 +17,21 @@ const char kSkinProperty[] = "Skin";
 constexpr int kMaxSide = 65535;
 // Pixels read per GetDIBits call, so that a huge skin needs no huge buffer.
 constexpr int kStripPixels = 1 << 16;
-// Rectangles per ExtCreateRegion call; larger lists are made in pieces.
-constexpr size_t kBatchRects = 4000;
+// Rectangles per ExtCreateRegion call. Some implementations add the
+// rectangles of one call one by one, at a cost that grows with the region
+// already made, so calls are kept small and their results merged.
+constexpr size_t kBatchRects = 32;
 
-// Collects the rectangles of a region row by row, top to bottom, joins a row
-// to the band above it when both have the same runs, and makes region
-// objects from batches of rectangles. Batches are merged like the digits of
-// a binary counter, so a huge region costs n log n work and only a handful
-// of region handles at any time.
+struct Run {
+    int left, right;
+    bool operator==(const Run& o) const { return left == o.left && right == o.right; }
+};
+
+// Builds a region from the runs of each row, rows given top to bottom.
+// Consecutive rows with the same runs become one band of taller
+// rectangles. Rectangles go to ExtCreateRegion in small batches, and the
+// batch regions are merged like the digits of a binary counter, so a huge
+// region costs n log n work and only a handful of region handles at a time.
 class RunRegionBuilder {
 public:
     RunRegionBuilder() = default;
@@ -34,40 +41,25 @@ public:
     RunRegionBuilder(const RunRegionBuilder&) = delete;
     RunRegionBuilder& operator=(const RunRegionBuilder&) = delete;
 
-    void AddRun(int left, int right, int y) { rects_.push_back(RECT{left, y, right, y + 1}); }
+    std::vector<Run>& Row() { return row_; }
 
+    // Takes the runs collected in Row() as row y.
     bool EndRow(int y) {
-        const size_t rowCount = rects_.size() - rowStart_;
-        const size_t bandCount = rowStart_ - bandStart_;
-        bool joined = false;
-        if (rowCount && rowCount == bandCount && rects_[bandStart_].bottom == y) {
-            joined = true;
-            for (size_t i = 0; i < rowCount; ++i) {
-                const RECT& above = rects_[bandStart_ + i];
-                const RECT& here = rects_[rowStart_ + i];
-                if (above.left != here.left || above.right != here.right) {
-                    joined = false;
-                    break;
-                }
-            }
+        if (y > 0 && row_ == band_) {
+            row_.clear();
+            return true;
         }
-        if (joined) {
-            for (size_t i = bandStart_; i < rowStart_; ++i) rects_[i].bottom = y + 1;
-            rects_.resize(rowStart_);
-        } else {
-            bandStart_ = rowStart_;
-        }
-        rowStart_ = rects_.size();
-        // Only finished bands go into a batch: the last one may still grow.
-        if (bandStart_ >= kBatchRects) {
-            if (!Flush(bandStart_)) return false;
-        }
+        if (!CloseBand(y)) return false;
+        band_.swap(row_);
+        row_.clear();
+        bandTop_ = y;
         return true;
     }
 
-    // The region of everything added; null on failure.
-    HRGN Finish() {
-        if (!rects_.empty() && !Flush(rects_.size())) return nullptr;
+    // The region of all rows up to height; null on failure.
+    HRGN Finish(int height) {
+        if (!CloseBand(height)) return nullptr;
+        if (!pending_.empty() && !Flush()) return nullptr;
         if (pieces_.empty()) return CreateRectRgn(0, 0, 0, 0);
         while (pieces_.size() > 1) {
             if (!MergeTop()) return nullptr;
@@ -83,7 +75,17 @@ private:
         unsigned rank;
     };
 
-    bool Flush(size_t count) {
+    bool CloseBand(int bottom) {
+        for (const Run& r : band_) {
+            pending_.push_back(RECT{r.left, bandTop_, r.right, bottom});
+            if (pending_.size() == kBatchRects && !Flush()) return false;
+        }
+        band_.clear();
+        return true;
+    }
+
+    bool Flush() {
+        const size_t count = pending_.size();
         const DWORD size = static_cast<DWORD>(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
         buffer_.resize(size);
         RGNDATAHEADER header{};
@@ -91,20 +93,19 @@ private:
         header.iType = RDH_RECTANGLES;
         header.nCount = static_cast<DWORD>(count);
         header.nRgnSize = static_cast<DWORD>(count * sizeof(RECT));
-        RECT bound = rects_[0];
-        for (size_t i = 1; i < count; ++i) {
-            bound.left = std::min(bound.left, rects_[i].left);
-            bound.right = std::max(bound.right, rects_[i].right);
-            bound.bottom = std::max(bound.bottom, rects_[i].bottom);
+        RECT bound = pending_[0];
+        for (const RECT& r : pending_) {
+            bound.left = std::min(bound.left, r.left);
+            bound.top = std::min(bound.top, r.top);
+            bound.right = std::max(bound.right, r.right);
+            bound.bottom = std::max(bound.bottom, r.bottom);
         }
         header.rcBound = bound;
         std::memcpy(buffer_.data(), &header, sizeof header);
-        std::memcpy(buffer_.data() + sizeof header, rects_.data(), count * sizeof(RECT));
+        std::memcpy(buffer_.data() + sizeof header, pending_.data(), count * sizeof(RECT));
+        pending_.clear();
         HRGN piece = ExtCreateRegion(nullptr, size, reinterpret_cast<const RGNDATA*>(buffer_.data()));
         if (!piece) return false;
-        rects_.erase(rects_.begin(), rects_.begin() + static_cast<std::ptrdiff_t>(count));
-        bandStart_ -= std::min(bandStart_, count);
-        rowStart_ = rects_.size();
         pieces_.push_back(Piece{piece, 0});
         while (pieces_.size() > 1 && pieces_[pieces_.size() - 2].rank == pieces_.back().rank) {
             if (!MergeTop()) return false;
@@ -123,9 +124,10 @@ private:
         return kind != ERROR;
     }
 
-    std::vector<RECT> rects_;
-    size_t bandStart_ = 0;  // first rectangle of the newest band
-    size_t rowStart_ = 0;   // first rectangle of the row being added
+    std::vector<Run> row_;   // runs of the row being read
+    std::vector<Run> band_;  // runs of the open band, which starts at bandTop_
+    int bandTop_ = 0;
+    std::vector<RECT> pending_;
     std::vector<Piece> pieces_;
     std::vector<uint8_t> buffer_;
 };
@@ -178,19 +180,19 @@ HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
 
         for (int i = 0; i < rows; ++i) {
             const uint32_t* row = strip.data() + static_cast<size_t>(rows - 1 - i) * width;
-            const int y = top + i;
+            std::vector<Run>& runs = builder.Row();
             int x = 0;
             while (x < width) {
                 while (x < width && (row[x] & mask) == key) ++x;
                 if (x == width) break;
                 const int start = x;
                 while (x < width && (row[x] & mask) != key) ++x;
-                builder.AddRun(start, x, y);
+                runs.push_back(Run{start, x});
             }
-            if (!builder.EndRow(y)) return nullptr;
+            if (!builder.EndRow(top + i)) return nullptr;
         }
     }
-    return builder.Finish();
+    return builder.Finish(height);
 }
 
 CWindowSkin::CWindowSkin(HBITMAP bmp, HWND wnd) : bitmap(bmp) {
