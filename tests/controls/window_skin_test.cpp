@@ -13,31 +13,6 @@
 
 namespace {
 
-// The region as the skin format defines it, built the literal way: one
-// GetPixel per pixel and one XOR per key-coloured pixel, with 16-bit
-// counters.
-HRGN ReferenceRegion(HBITMAP bitmap) {
-    BITMAP bm{};
-    GetObjectA(bitmap, sizeof bm, &bm);
-    const int width = bm.bmWidth;
-    const int height = bm.bmHeight;
-    HRGN result = CreateRectRgn(0, 0, width, height);
-    UniqueDC dc(CreateCompatibleDC(nullptr));
-    SelectScope select(dc.get(), bitmap);
-    COLORREF key = 0;
-    for (uint16_t y = 0; y < height; ++y) {
-        for (uint16_t x = 0; x < width; ++x) {
-            if (x == 0 && y == 0) key = GetPixel(dc.get(), 0, 0);
-            if (GetPixel(dc.get(), x, y) == key) {
-                HRGN pixel = CreateRectRgn(x, y, x + 1, y + 1);
-                CombineRgn(result, result, pixel, RGN_XOR);
-                DeleteObject(pixel);
-            }
-        }
-    }
-    return result;
-}
-
 BITMAP SizeOf(HBITMAP bitmap) {
     BITMAP bm{};
     GetObjectA(bitmap, sizeof bm, &bm);
@@ -56,7 +31,7 @@ HRGN FastRegion(HBITMAP bitmap, bool bulk = true) {
 void ExpectSameAsReference(HBITMAP bitmap, const std::string& what, bool bulk = true) {
     ASSERT_NE(bitmap, nullptr) << what;
     UniqueRegion fast(FastRegion(bitmap, bulk));
-    UniqueRegion ref(ReferenceRegion(bitmap));
+    UniqueRegion ref(PerPixelSkinRegion(bitmap));
     ASSERT_NE(fast.get(), nullptr) << what;
     EXPECT_TRUE(SameRegion(fast.get(), ref.get()))
         << what << "\n fast: " << DescribeRegion(fast.get()) << "\n  ref: " << DescribeRegion(ref.get());
@@ -376,7 +351,7 @@ TEST_F(WindowSkinTest, AttachShapesSubclassesAndDestructorRestores) {
     WindowGuard w{MakeTarget(40, 40, kSkinW, kSkinH)};
     const LONG_PTR original = GetWindowLongPtrA(w.wnd, GWLP_WNDPROC);
     HBITMAP bmp = MakeDib(kSkinW, kSkinH, 24, SkinColour);
-    UniqueRegion ref(ReferenceRegion(bmp));
+    UniqueRegion ref(PerPixelSkinRegion(bmp));
     {
         CWindowSkin skin(bmp, w.wnd);
         EXPECT_TRUE(skin.attached);
@@ -411,7 +386,7 @@ TEST_F(WindowSkinTest, DetachAndAttachAgainRebuildsTheRegion) {
     WindowGuard a{MakeTarget(40, 40, kSkinW, kSkinH)};
     WindowGuard b{MakeTarget(240, 40, kSkinW, kSkinH)};
     HBITMAP bmp = MakeDib(kSkinW, kSkinH, 16, SkinColour);
-    UniqueRegion ref(ReferenceRegion(bmp));
+    UniqueRegion ref(PerPixelSkinRegion(bmp));
     CWindowSkin skin(bmp, a.wnd);
     ASSERT_TRUE(skin.attached);
 
@@ -458,7 +433,7 @@ TEST_F(WindowSkinTest, DestructorAfterTheWindowIsGone) {
     HBITMAP bmp = MakeDib(kSkinW, kSkinH, 24, SkinColour);
     auto* skin = new CWindowSkin(bmp, wnd);
     ASSERT_TRUE(skin->attached);
-    ShowWindow(wnd, SW_SHOW);
+    ShowWindow(wnd, SW_SHOWNA);
     PumpMessages(20, 500);
     DestroyWindow(wnd);
     PumpMessages(10, 200);
@@ -482,9 +457,9 @@ TEST_F(WindowSkinTest, ScreenShowsTheSkinAndHolesShowWhatIsBehind) {
     WindowGuard back{MakeSolidWindow(RECT{left - 20, top - 20, left + kSkinW + 20, top + kSkinH + 20}, behind)};
     WindowGuard w{MakeTarget(left, top, kSkinW, kSkinH)};
     HBITMAP bmp = MakeDib(kSkinW, kSkinH, 24, SkinColour);
-    UniqueRegion ref(ReferenceRegion(bmp));
+    UniqueRegion ref(PerPixelSkinRegion(bmp));
     CWindowSkin skin(bmp, w.wnd);
-    ShowWindow(w.wnd, SW_SHOW);
+    ShowWindow(w.wnd, SW_SHOWNA);
     UpdateWindow(w.wnd);
     PumpMessages(100, 2000);
 

@@ -276,6 +276,28 @@ std::string DescribeRegion(HRGN region, size_t maxRects) {
     return s;
 }
 
+HRGN PerPixelSkinRegion(HBITMAP bitmap) {
+    BITMAP bm{};
+    GetObjectA(bitmap, sizeof bm, &bm);
+    const int width = bm.bmWidth;
+    const int height = bm.bmHeight;
+    HRGN result = CreateRectRgn(0, 0, width, height);
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    SelectScope select(dc.get(), bitmap);
+    COLORREF key = 0;
+    for (uint16_t y = 0; y < height; ++y) {
+        for (uint16_t x = 0; x < width; ++x) {
+            if (x == 0 && y == 0) key = GetPixel(dc.get(), 0, 0);
+            if (GetPixel(dc.get(), x, y) == key) {
+                HRGN pixel = CreateRectRgn(x, y, x + 1, y + 1);
+                CombineRgn(result, result, pixel, RGN_XOR);
+                DeleteObject(pixel);
+            }
+        }
+    }
+    return result;
+}
+
 HRGN CopyWindowRegion(HWND wnd) {
     HRGN r = CreateRectRgn(0, 0, 0, 0);
     int kind = GetWindowRgn(wnd, r);

@@ -57,6 +57,12 @@ COLORREF ScreenPixel(int x, int y);
 bool SameRegion(HRGN a, HRGN b);
 std::vector<RECT> RegionRects(HRGN region);
 std::string DescribeRegion(HRGN region, size_t maxRects = 16);
+// The region of a skin bitmap built the literal way, as the reference for
+// faster builds: its rectangle, then for every pixel (16-bit counters, rows
+// from the top) whose GetPixel colour equals that of (0, 0) a one-pixel
+// region XORed in. Slow: one GetPixel per pixel and one region operation
+// per key-coloured pixel.
+HRGN PerPixelSkinRegion(HBITMAP bitmap);
 // A copy of a window's region, or null when it has none.
 HRGN CopyWindowRegion(HWND wnd);
 // Number of pixels inside a region.
