@@ -140,11 +140,12 @@ HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
 
     const int stripRows = std::max(1, kStripPixels / width);
     std::vector<uint32_t> strip(static_cast<size_t>(width) * stripRows);
-    // Colours are compared as a 32-bit read delivers them. Such a read maps
-    // two pixels to the same value exactly when GetPixel does (palette
-    // entries and packed formats are expanded the same way), except for the
-    // unused top byte, which is masked off. If the bitmap cannot be read in
-    // bulk, the pixels are read one by one as GetPixel gives them.
+    // Colours are compared as a 32-bit read delivers them. For palette,
+    // 16-, 24- and 32-bit bitmaps and screen bitmaps such a read makes two
+    // pixels equal exactly when GetPixel does (duplicate palette entries and
+    // packed channels are expanded alike), once the unused top byte is
+    // masked off. If the bitmap cannot be read in bulk, the pixels are read
+    // one by one as GetPixel gives them.
     bool bulk = bitmap != nullptr;
     uint32_t mask = 0x00FFFFFFu;
     uint32_t key = 0;

@@ -37,5 +37,8 @@ LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 extern const char* const kSkinError;  // "Unable to load the skin."
 
 // The region of a bitmap selected into dc: its rectangle minus every pixel
-// whose colour equals that of (0, 0). Reads the pixels in bulk.
+// whose colour equals that of (0, 0). Reads the pixels in bulk, or one by
+// one from dc when bitmap is null or can't be read so. A zero side gives an
+// empty region without reading; a side over 65535 pixels, or a failure,
+// gives null.
 HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height);
