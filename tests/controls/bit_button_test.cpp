@@ -305,26 +305,6 @@ TEST_F(BitButtonTest, TheStateIsSharedByEveryButton) {
     PumpMessages(50, 500);
 }
 
-TEST_F(BitButtonTest, MouseLeaveAndTrackingAreDrivenByTheState) {
-    CBitButton b;
-    HWND w = Make(b, 50, 40);
-    PumpMessages(30, 500);
-    SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
-    EXPECT_EQ(g_buttonState, 0);
-    SendMessageA(w, WM_MOUSEMOVE, 0, 0);
-    EXPECT_EQ(g_buttonState, 1);
-    SendMessageA(w, WM_MOUSEMOVE, MK_LBUTTON, 0);
-    EXPECT_EQ(g_buttonState, 1) << "unchanged";
-    g_buttonState = 2;
-    SendMessageA(w, WM_MOUSEMOVE, 0, 0);
-    EXPECT_EQ(g_buttonState, 1) << "a plain move over a pressed button makes it hot";
-    SendMessageA(w, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(g_buttonState, 0);
-    SendMessageA(w, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(g_buttonState, 0);
-    EXPECT_FALSE(b.clickPending) << "leaving is no click";
-}
-
 TEST_F(BitButtonTest, EraseBackgroundIsRefusedAndDestroyPostsQuit) {
     CBitButton b;
     HWND w = Make(b, 50, 40);
