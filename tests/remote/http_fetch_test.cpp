@@ -1,0 +1,345 @@
+// HttpGetUrl against the scripted server: what goes over the wire, which
+// replies count as success, and how bodies are assembled.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "remote/http_fetch.h"
+#include "support/test_server.h"
+
+namespace {
+
+struct Fetched {
+    std::unique_ptr<char, decltype(&std::free)> block{nullptr, &std::free};
+    std::uint32_t length = 0;
+    std::string body() const { return block ? std::string(block.get(), length) : std::string(); }
+};
+
+// The length starts out as garbage so that a failure must clear it.
+Fetched Fetch(const std::string& url) {
+    Fetched f;
+    f.length = 0xDEADBEEF;
+    f.block.reset(HttpGetUrl(url.c_str(), &f.length));
+    return f;
+}
+
+// Compares without dumping megabytes into the log on a mismatch.
+::testing::AssertionResult HoldsPattern(const Fetched& f, size_t size) {
+    if (!f.block) return ::testing::AssertionFailure() << "no block";
+    if (f.length != size) return ::testing::AssertionFailure() << "length " << f.length << ", expected " << size;
+    const std::string expected = PatternBytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        if (f.block.get()[i] != expected[i])
+            return ::testing::AssertionFailure() << "first difference at byte " << i;
+    }
+    if (f.block.get()[size] != '\0') return ::testing::AssertionFailure() << "no terminator";
+    return ::testing::AssertionSuccess();
+}
+
+TestReply Body(const std::string& bytes) {
+    TestReply r;
+    r.body = bytes;
+    return r;
+}
+
+TestReply Pattern(long long size) {
+    TestReply r;
+    r.patternSize = size;
+    return r;
+}
+
+class HttpFetch : public ::testing::Test {
+protected:
+    // One server for the suite: every server start takes a loopback address
+    // that lingers in TIME_WAIT for a while after it stops.
+    static void SetUpTestSuite() { server_ = new TestServer(); }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override { server_->clearRequests(); }
+    static TestServer& server() { return *server_; }
+
+    static TestServer* server_;
+};
+TestServer* HttpFetch::server_ = nullptr;
+
+TEST_F(HttpFetch, SendsPlainGetWithFixedUserAgentAndNoCaching) {
+    server().route("/doc.xml", Body("<korvane></korvane>"));
+    Fetched f = Fetch(server().url("/doc.xml?a=1&b=%20x#frag"));
+    ASSERT_TRUE(f.block);
+    EXPECT_EQ(f.body(), "<korvane></korvane>");
+
+    auto reqs = server().requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    const RecordedRequest& r = reqs[0];
+    EXPECT_EQ(r.method, "GET");
+    EXPECT_EQ(r.path, "/doc.xml?a=1&b=%20x#frag");
+    EXPECT_EQ(r.version, "HTTP/1.1");
+    EXPECT_EQ(r.header("User-Agent"), "Mozzila/5.0 (compatible; Korvane; Windows NT 5.0)");
+    EXPECT_EQ(r.header("Host"), server().host());
+    EXPECT_EQ(r.header("Pragma"), "no-cache");
+    // Wine's WinINet sends Pragma alone; Windows adds Cache-Control as well.
+    if (r.hasHeader("Cache-Control")) {
+        EXPECT_EQ(r.header("Cache-Control"), "no-cache");
+    }
+    EXPECT_FALSE(r.hasHeader("Cookie"));
+    EXPECT_FALSE(r.hasHeader("Referer"));
+    EXPECT_FALSE(r.hasHeader("Accept"));
+}
+
+TEST_F(HttpFetch, CookiesAreNeitherStoredNorSent) {
+    TestReply r = Body("x");
+    r.headers = {{"Set-Cookie", "session=abc; Path=/"}};
+    server().route("/cookie", r);
+    ASSERT_TRUE(Fetch(server().url("/cookie")).block);
+    ASSERT_TRUE(Fetch(server().url("/cookie")).block);
+    auto reqs = server().requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_FALSE(reqs[1].hasHeader("Cookie"));
+}
+
+TEST_F(HttpFetch, SchemeIsCaseInsensitive) {
+    server().route("/case", Body("ok"));
+    std::string url = server().url("/case");
+    url.replace(0, 4, "HtTP");
+    EXPECT_EQ(Fetch(url).body(), "ok");
+}
+
+TEST_F(HttpFetch, UrlEndingWithTheHostAsksForTheRoot) {
+    server().route("/", Body("root"));
+    Fetched f = Fetch("http://" + server().host());
+    EXPECT_EQ(f.body(), "root");
+    auto reqs = server().requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    // WinINet turns the empty object name into "/".
+    EXPECT_EQ(reqs[0].path, "/");
+}
+
+TEST_F(HttpFetch, ExplicitDefaultPortIsTheSameServer) {
+    server().route("/p80", Body("eighty"));
+    EXPECT_EQ(Fetch("http://" + server().host() + ":80/p80").body(), "eighty");
+}
+
+TEST_F(HttpFetch, LongestPathGoesOutUnchanged) {
+    std::string path = "/" + std::string(1022, 'a');  // 1023 characters
+    server().route(path, Body("long"));
+    EXPECT_EQ(Fetch(server().url(path)).body(), "long");
+    auto reqs = server().requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].path, path);
+}
+
+// URLs that must fail before anything reaches the network.
+TEST_F(HttpFetch, UnusableUrlsMakeNoRequest) {
+    server().route("/x", Body("should not be fetched"));
+    const std::string h = server().host();
+    const std::string urls[] = {
+        "ftp://" + h + "/x",
+        "file://" + h + "/x",
+        h + "/x",
+        "http:" + h + "/x",
+        "http:/" + h + "/x",
+        "http://",
+        "http:///x",
+        "http://" + h + ":/x",
+        "http://" + h + ":0/x",
+        "http://" + h + ":65536/x",
+        "http://" + h + ":8o/x",
+        "http://" + h + "/" + std::string(1023, 'a'),  // path of 1024
+        "http://" + std::string(128, 'h') + "/x",
+        "",
+    };
+    for (const std::string& url : urls) {
+        Fetched f = Fetch(url);
+        EXPECT_FALSE(f.block) << url;
+        EXPECT_EQ(f.length, 0u) << url;
+    }
+    EXPECT_TRUE(server().requests().empty());
+    EXPECT_TRUE(server().connections().empty());
+}
+
+struct StatusCase {
+    int status;
+    const char* location;  // redirect target, or null
+};
+
+class HttpFetchStatus : public HttpFetch, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(HttpFetchStatus, OnlyAFinal200Succeeds) {
+    const StatusCase& c = GetParam();
+    std::string path = "/status" + std::to_string(c.status);
+    TestReply r = Body("error page body");
+    r.status = c.status;
+    if (c.location) r.location = c.location;
+    server().route(path, r);
+
+    Fetched f = Fetch(server().url(path));
+    EXPECT_FALSE(f.block);
+    EXPECT_EQ(f.length, 0u);
+    if (c.location) {
+        // The redirect was followed, so its unsuccessful target decided.
+        auto reqs = server().requests();
+        ASSERT_EQ(reqs.size(), 2u);
+        EXPECT_EQ(reqs[1].path, c.location);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HttpFetchStatus,
+                         ::testing::Values(StatusCase{404, nullptr}, StatusCase{500, nullptr},
+                                           StatusCase{204, nullptr}, StatusCase{201, nullptr},
+                                           StatusCase{304, nullptr}, StatusCase{301, "/missing"},
+                                           StatusCase{302, "/missing"}),
+                         [](const auto& info) { return "Status" + std::to_string(info.param.status); });
+
+TEST_F(HttpFetch, RedirectToA200GivesTheFinalBody) {
+    TestReply moved;
+    moved.status = 301;
+    moved.location = "/new-home";
+    moved.body = "moved";
+    server().route("/old-home", moved);
+    server().route("/new-home", Pattern(5000));
+
+    Fetched f = Fetch(server().url("/old-home"));
+    EXPECT_TRUE(HoldsPattern(f, 5000));
+    auto reqs = server().requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[1].path, "/new-home");
+    EXPECT_EQ(reqs[1].header("User-Agent"), kUserAgent);
+}
+
+class HttpFetchSize : public HttpFetch, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(HttpFetchSize, WholeBodyWithTerminatorInABlockOfTheRuleSize) {
+    const size_t size = GetParam();
+    std::string path = "/size" + std::to_string(size);
+    server().route(path, Pattern(static_cast<long long>(size)));
+
+    Fetched f = Fetch(server().url(path));
+    ASSERT_TRUE(HoldsPattern(f, size));
+    // Starts at one read's worth, then fits the body and its terminator.
+    EXPECT_EQ(_msize(f.block.get()), size < kReadChunkBytes ? kReadChunkBytes : size + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, HttpFetchSize,
+                         ::testing::Values(0, 1, 10, 4095, 4096, 4097, 8193, 1048575, 1048576));
+
+TEST_F(HttpFetch, BodyPastTheCapFailsAndKeepsNothing) {
+    server().route("/too-big", Pattern(1048577));
+    Fetched f = Fetch(server().url("/too-big"));
+    EXPECT_FALSE(f.block);
+    EXPECT_EQ(f.length, 0u);
+
+    // Without a length announced the cap still holds while reading.
+    TestReply unannounced = Pattern(1048577);
+    unannounced.noContentLength = true;
+    server().route("/too-big-unannounced", unannounced);
+    f = Fetch(server().url("/too-big-unannounced"));
+    EXPECT_FALSE(f.block);
+    EXPECT_EQ(f.length, 0u);
+}
+
+TEST_F(HttpFetch, BrokenConnectionKeepsWhatArrived) {
+    TestReply cut = Pattern(40000);
+    cut.cutAfter = 10000;
+    server().route("/cut", cut);
+    Fetched f = Fetch(server().url("/cut"));
+    EXPECT_TRUE(HoldsPattern(f, 10000));
+
+    // Nothing at all after the headers: an empty block, not a failure.
+    TestReply none = Pattern(5000);
+    none.cutAfter = 0;
+    server().route("/cut-at-once", none);
+    f = Fetch(server().url("/cut-at-once"));
+    ASSERT_TRUE(f.block);
+    EXPECT_EQ(f.length, 0u);
+    EXPECT_EQ(f.block.get()[0], '\0');
+}
+
+TEST_F(HttpFetch, FailedReadEndsTheBody) {
+    // WinINet hands over nothing of a read that fails, so the reset comes
+    // after whole reads' worth of bytes.
+    TestReply reset = Pattern(40000);
+    reset.cutAfter = 2 * kReadChunkBytes;
+    reset.resetAtCut = true;
+    server().route("/reset", reset);
+    Fetched f = Fetch(server().url("/reset"));
+    EXPECT_TRUE(HoldsPattern(f, 2 * kReadChunkBytes));
+
+    // The very first read fails: an empty block, not a failure.
+    TestReply resetAtOnce = Pattern(5000);
+    resetAtOnce.cutAfter = 0;
+    resetAtOnce.resetAtCut = true;
+    server().route("/reset-at-once", resetAtOnce);
+    f = Fetch(server().url("/reset-at-once"));
+    ASSERT_TRUE(f.block);
+    EXPECT_EQ(f.length, 0u);
+    EXPECT_EQ(f.block.get()[0], '\0');
+}
+
+TEST_F(HttpFetch, SlowAndCloseDelimitedBodiesAssemble) {
+    TestReply slow = Pattern(9000);
+    slow.trickleChunk = 1000;
+    slow.trickleMs = 15;
+    server().route("/slow", slow);
+    EXPECT_TRUE(HoldsPattern(Fetch(server().url("/slow")), 9000));
+
+    TestReply open = Pattern(12345);
+    open.noContentLength = true;
+    open.trickleChunk = 3000;
+    open.trickleMs = 5;
+    server().route("/open-ended", open);
+    EXPECT_TRUE(HoldsPattern(Fetch(server().url("/open-ended")), 12345));
+}
+
+TEST_F(HttpFetch, BinaryBodyKeepsEveryByte) {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(255 - i);
+    bytes += std::string("\0\0\r\n\0", 5);
+    server().route("/bin", Body(bytes));
+    EXPECT_EQ(Fetch(server().url("/bin")).body(), bytes);
+}
+
+TEST(HttpFetchPort, ExplicitPortIsUsedAndNotPartOfTheHost) {
+    TestServer other(false, 18080);
+    other.route("/on-port", Body("from the port"));
+    ASSERT_NE(other.url("/on-port").find(":18080/"), std::string::npos);
+
+    Fetched f = Fetch(other.url("/on-port"));
+    EXPECT_EQ(f.body(), "from the port");
+    auto reqs = other.requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].path, "/on-port");
+    EXPECT_EQ(reqs[0].header("Host"), other.host() + ":18080");
+}
+
+TEST(HttpFetchTls, SelfSignedCertificateFailsAfterAHandshake) {
+    TestServer secure(true);
+    secure.route("/secret", Body("must not arrive"));
+    ASSERT_EQ(secure.url("/secret").compare(0, 8, "https://"), 0);
+
+    Fetched f = Fetch(secure.url("/secret"));
+    EXPECT_FALSE(f.block);
+    EXPECT_EQ(f.length, 0u);
+    // The client spoke TLS, not clear text, and never got a request through.
+    auto events = secure.connections();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0], "tls");
+    for (const std::string& e : events) EXPECT_NE(e, "plain");
+    EXPECT_TRUE(secure.requests().empty());
+
+    // The scheme is matched in any case, and still means TLS.
+    secure.clearRequests();
+    f = Fetch("HTTPS://" + secure.host() + "/secret");
+    EXPECT_FALSE(f.block);
+    events = secure.connections();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0], "tls");
+    EXPECT_TRUE(secure.requests().empty());
+}
+
+}  // namespace
