@@ -25,6 +25,7 @@ import mimetypes
 import os
 import socket
 import ssl
+import struct
 import subprocess
 import sys
 import tempfile
@@ -91,6 +92,7 @@ class Reply:
         self.trickle_chunk = max(0, int(spec.get("trickle_chunk", 0)))
         self.trickle_ms = max(0, int(spec.get("trickle_ms", 0)))
         self.no_content_length = bool(spec.get("no_content_length", False))
+        self.reset_at_cut = bool(spec.get("reset_at_cut", False))
         if self.file:
             # Fail at routing time rather than with a half-sent reply.
             with open(latin1(self.file), "rb"):
@@ -368,6 +370,9 @@ class HttpServer:
         stream.sendall(b"\r\n".join(lines) + b"\r\n\r\n")
         if sent_size > 0:
             self._send_body(stream, reply, sent_size)
+        if reply.cut_after >= 0 and reply.reset_at_cut:
+            self._reset(stream)
+            return False
         if close:
             self._close_gracefully(stream)
             return False
@@ -388,6 +393,16 @@ class HttpServer:
         else:
             for piece in reply.body_pieces(count):
                 stream.sendall(piece)
+
+    @staticmethod
+    def _reset(stream):
+        """Aborts the connection: the client's next read after the bytes
+        already sent fails instead of seeing a clean end."""
+        time.sleep(0.2)  # let the client take in what was sent first
+        try:
+            stream.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError:
+            pass
 
     @staticmethod
     def _close_gracefully(stream):
@@ -529,6 +544,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
     args = parser.parse_args()
+    # Whatever the starter left open (a lock, a log) is not ours to keep
+    # alive for as long as the daemon runs.
+    os.closerange(3, 256)
 
     daemon = Daemon()
     control = socket.socket(socket.AF_INET, socket.SOCK_STREAM)

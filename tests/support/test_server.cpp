@@ -240,6 +240,7 @@ void TestServer::route(const std::string& path, const TestReply& r) {
     j += ",\"pattern_size\":" + std::to_string(r.patternSize);
     j += ",\"file\":" + Quote(r.file);
     j += ",\"cut_after\":" + std::to_string(r.cutAfter);
+    j += std::string(",\"reset_at_cut\":") + (r.resetAtCut ? "true" : "false");
     j += ",\"trickle_chunk\":" + std::to_string(r.trickleChunk);
     j += ",\"trickle_ms\":" + std::to_string(r.trickleMs);
     j += ",\"location\":" + Quote(r.location);

@@ -16,6 +16,7 @@ struct TestReply {
     long long patternSize = -1;  // >= 0: body is that many pattern bytes (i % 251)
     std::string file;            // Unix path of a file to serve as body
     long long cutAfter = -1;     // close the connection after this many body bytes
+    bool resetAtCut = false;     // with cutAfter: abort (TCP reset) instead of closing
     int trickleChunk = 0, trickleMs = 0;  // slow body: chunk bytes every ms
     std::string location;                 // sets Location (use with 301/302)
     bool noContentLength = false;         // close-delimited body
