@@ -24,11 +24,11 @@ import json
 import mimetypes
 import os
 import socket
+import shutil
 import ssl
 import struct
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import traceback
@@ -157,9 +157,10 @@ class Recorder:
 class HttpServer:
     """One listener on 127.0.0.N:port serving scripted replies."""
 
-    def __init__(self, server_id, tls_context, port):
+    def __init__(self, server_id, make_tls_context, port):
+        """make_tls_context(host) gives the TLS context for the bound
+        address, or is None for clear-text HTTP."""
         self.id = server_id
-        self.tls_context = tls_context
         self.routes = {}
         self.dirs = []  # (prefix bytes, directory bytes)
         self.lock = threading.Lock()
@@ -168,6 +169,14 @@ class HttpServer:
         self.stopped = False
         self.sock, self.host = self._bind(port)
         self.port = self.sock.getsockname()[1]
+        self.cert_file = ""
+        self.tls_context = None
+        if make_tls_context is not None:
+            try:
+                self.tls_context, self.cert_file = make_tls_context(self.host)
+            except BaseException:
+                self.sock.close()
+                raise
         self.thread = threading.Thread(target=self._accept_loop, daemon=True)
         self.thread.start()
 
@@ -426,26 +435,28 @@ class HttpServer:
 
 
 class Daemon:
-    def __init__(self):
+    def __init__(self, cert_dir):
         self.lock = threading.Lock()
         self.next_id = 1
-        self.tls_context = None
-        self.cert_dir = tempfile.mkdtemp(prefix="korvane-testserver-")
+        self.cert_serial = 0
+        self.cert_dir = cert_dir
 
-    def tls(self):
+    def tls_for(self, host):
+        """A fresh self-signed certificate naming host: the name is right, so
+        only trust can fail, and trusting it trusts no other server."""
         with self.lock:
-            if self.tls_context is None:
-                key = os.path.join(self.cert_dir, "key.pem")
-                cert = os.path.join(self.cert_dir, "cert.pem")
-                subprocess.run(
-                    ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
-                     "-out", cert, "-days", "7", "-subj", "/CN=127.0.0.2",
-                     "-addext", "subjectAltName=IP:127.0.0.2"],
-                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-                ctx.load_cert_chain(cert, key)
-                self.tls_context = ctx
-            return self.tls_context
+            self.cert_serial += 1
+            base = os.path.join(self.cert_dir, "server%d" % self.cert_serial)
+        key, cert = base + "-key.pem", base + "-cert.pem"
+        subprocess.run(
+            ["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+             "-nodes", "-keyout", key, "-out", cert, "-days", "7", "-subj", "/CN=" + host,
+             "-addext", "subjectAltName=IP:%s,DNS:%s" % (host, host),
+             "-addext", "basicConstraints=critical,CA:TRUE"],
+            check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(cert, key)
+        return ctx, cert
 
     def new_id(self):
         with self.lock:
@@ -496,11 +507,10 @@ class Daemon:
             port = int(cmd.get("port", 0)) or (443 if tls else 80)
             if not 1 <= port <= 65535:
                 raise ValueError("bad port")
-            server = HttpServer(self.new_id(), self.tls() if tls else None, port)
+            server = HttpServer(self.new_id(), self.tls_for if tls else None, port)
             servers.append(server)
             log("server %d on %s:%d%s" % (server.id, server.host, server.port, " (TLS)" if tls else ""))
-            cert = os.path.join(self.cert_dir, "cert.pem") if tls else ""
-            return [str(server.id), server.host, str(server.port), cert]
+            return [str(server.id), server.host, str(server.port), server.cert_file]
         server = self.find(cmd, servers)
         if name == "stop":
             server.stop()
@@ -548,7 +558,12 @@ def main():
     # alive for as long as the daemon runs.
     os.closerange(3, 256)
 
-    daemon = Daemon()
+    # Certificates go beside the port file, inside the build tree, where the
+    # tests can read them and nothing outlives the tree.
+    cert_dir = os.path.join(os.path.dirname(os.path.abspath(args.port_file)), "testserver-certs")
+    shutil.rmtree(cert_dir, ignore_errors=True)
+    os.makedirs(cert_dir)
+    daemon = Daemon(cert_dir)
     control = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     control.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     control.bind(("127.0.0.1", 0))
