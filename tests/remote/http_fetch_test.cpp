@@ -1,8 +1,12 @@
 // HttpGetUrl against the scripted server: what goes over the wire, which
 // replies count as success, and how bodies are assembled.
+#include <windows.h>
+#include <wininet.h>
+
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -340,6 +344,39 @@ TEST(HttpFetchTls, SelfSignedCertificateFailsAfterAHandshake) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0], "tls");
     EXPECT_TRUE(secure.requests().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The proxy settings as Wine's WinINet reads them: from http_proxy when the
+// registry names none. Once read they stay for the life of the process, so
+// the proxied fetch runs in a child process of its own.
+int FetchThroughProxy(TestServer& proxy) {
+    if (!SetEnvironmentVariableA("http_proxy", ("http://" + proxy.host() + ":80").c_str())) return 2;
+    Fetched f = Fetch("http://korvane.invalid/doc.xml");
+    if (f.body() != "via the proxy") {
+        std::fprintf(stderr, "body: \"%s\"\n", f.body().c_str());
+        return 3;
+    }
+    auto reqs = proxy.requests();
+    if (reqs.size() != 1) {
+        std::fprintf(stderr, "%u requests\n", static_cast<unsigned>(reqs.size()));
+        return 4;
+    }
+    // WinINet asks the proxy for the absolute URL, port written out.
+    if (reqs[0].path != "http://korvane.invalid:80/doc.xml" || reqs[0].header("User-Agent") != kUserAgent) {
+        std::fprintf(stderr, "request: %s\n", reqs[0].path.c_str());
+        return 5;
+    }
+    return 0;
+}
+
+TEST(HttpFetchProxy, ConfiguredProxyIsAskedForTheWholeUrl) {
+    TestServer proxy;
+    proxy.route("http://korvane.invalid:80/doc.xml", Body("via the proxy"));
+    EXPECT_EXIT(std::exit(FetchThroughProxy(proxy)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
