@@ -1,0 +1,82 @@
+// Skin images: a parameter names a file below IMAGES_PATH, the file is
+// fetched and handed to the platform's picture decoder.
+#include "remote/remote_params.h"
+
+#include "common/com_ptr.h"
+#include "common/handles.h"
+#include "remote/http_fetch.h"
+
+#include <ole2.h>
+#include <olectl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+using UniqueBody = UniqueHandle<char*, FreeDeleter>;
+
+}  // namespace
+
+HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
+    char fileName[kValueCapacity];
+    if (!GetParamString(name, fileName, sizeof fileName)) return nullptr;
+
+    if (imagesPath[0] == '\0') {
+        if (!GetParamString("IMAGES_PATH", imagesPath, sizeof imagesPath)) return nullptr;
+    }
+    std::size_t pathLength = std::strlen(imagesPath);
+    if (pathLength == 0 || imagesPath[pathLength - 1] != '/') {
+        if (pathLength + 1 >= sizeof imagesPath) {
+            // No room for the "/": forget the value so the cache only ever
+            // holds a usable folder URL; every later load fails the same way.
+            imagesPath[0] = '\0';
+            return nullptr;
+        }
+        imagesPath[pathLength++] = '/';
+        imagesPath[pathLength] = '\0';
+    }
+
+    char url[kValueCapacity];
+    const int urlLength = std::snprintf(url, sizeof url, "%s%s", imagesPath, fileName);
+    std::snprintf(contextText, sizeof contextText, "Image %s,Path: %s%s", fileName, imagesPath, fileName);
+    // A cut URL would fetch some other file.
+    if (urlLength < 0 || static_cast<std::size_t>(urlLength) >= sizeof url) return nullptr;
+
+    std::uint32_t length = 0;
+    UniqueBody body(HttpGetUrl(url, &length));
+    if (!body || length == 0) return nullptr;
+
+    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, length));
+    if (!block) return nullptr;
+    void* bytes = GlobalLock(block.get());
+    if (!bytes) return nullptr;
+    std::memcpy(bytes, body.get(), length);
+    GlobalUnlock(block.get());
+    body.reset();
+
+    ComPtr<IStream> stream;
+    if (CreateStreamOnHGlobal(block.get(), TRUE, stream.put()) != S_OK) return nullptr;
+    block.release();  // the stream frees it now
+
+    ComPtr<IPicture> picture;
+    const HRESULT decoded = OleLoadPicture(stream.get(), static_cast<LONG>(length), FALSE, IID_IPicture,
+                                           picture.put_void());
+    stream.reset();
+    if (decoded != S_OK || !picture) return nullptr;
+
+    // Icons and metafiles decode too, but their handles are no bitmaps.
+    SHORT type = PICTYPE_UNINITIALIZED;
+    if (picture->get_Type(&type) != S_OK || type != PICTYPE_BITMAP) return nullptr;
+    OLE_HANDLE handle = 0;
+    if (picture->get_Handle(&handle) != S_OK || handle == 0) return nullptr;
+
+    // The picture owns the bitmap and would delete it when released, so it is
+    // kept alive for the rest of the process; the caller deletes the bitmap.
+    picture.detach();
+    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+}
