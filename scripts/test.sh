@@ -3,6 +3,8 @@
 #   build/win64   x86_64 Windows build; its tests run under Wine
 #   build/win32   i686 Windows build, the release target; built, not run
 #   build/native  the pure code with sanitizers, its tests and a short fuzz run
+#   dist/         the release zips (scripts/release.sh), checked by
+#                 scripts/check_release.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -21,6 +23,14 @@ cmake --build build/native -j "$jobs"
 cmake --build build/win32 -j "$jobs"
 cmake --build build/win64 -j "$jobs" --target all korvane
 status=0
+# The release zips come from Release trees of their own, kept between runs;
+# they are built before the tests so that ctest's summary stays last.
+release=0
+{ bash scripts/release.sh && bash scripts/check_release.sh; } || release=1
 (cd build/native && ctest --output-on-failure) || status=1
 (cd build/win64 && ctest --output-on-failure) || status=1
+if [ $release -ne 0 ]; then
+    echo "test: the release zips failed to build or check (see above)" >&2
+    status=1
+fi
 exit $status
