@@ -146,8 +146,13 @@ void ShellProcess::Run(std::string exe, std::string commandLine, std::string env
             if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
                 status = DBG_EXCEPTION_NOT_HANDLED;
                 if (!ev.u.Exception.dwFirstChance) {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    unhandled_.push_back(ev.u.Exception.ExceptionRecord.ExceptionCode);
+                    // A crash: end it here rather than leave it to a crash
+                    // dialog that nobody will answer.
+                    {
+                        std::lock_guard<std::mutex> lock(mutex_);
+                        unhandled_.push_back(ev.u.Exception.ExceptionRecord.ExceptionCode);
+                    }
+                    TerminateProcess(pi.hProcess, ev.u.Exception.ExceptionRecord.ExceptionCode);
                 }
             }
             break;
