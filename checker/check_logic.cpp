@@ -101,6 +101,27 @@ std::string ShortenForReport(const std::string& value, std::size_t maxChars) {
     return value.substr(0, maxChars) + "...(" + std::to_string(value.size()) + " characters)";
 }
 
+long long BmpPromisedBytes(const std::string& bytes) {
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return -1;
+    auto u32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    const std::uint32_t offset = u32(10);
+    const std::uint32_t headerSize = u32(14);
+    if (headerSize < 40) return -1;  // the old core header: not checked
+    const long long width = static_cast<std::int32_t>(u32(18));
+    long long height = static_cast<std::int32_t>(u32(22));
+    const std::uint32_t bits = u32(28) & 0xFFFF;
+    const std::uint32_t compression = u32(30);
+    if (compression != 0 || width <= 0 || height == 0) return -1;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
+    if (height < 0) height = -height;
+    const long long rowBytes = (width * bits + 31) / 32 * 4;
+    return static_cast<long long>(offset) + rowBytes * height;
+}
+
 std::string CleanForSearch(const char* body, std::size_t length) {
     std::string out;
     if (!body) return out;

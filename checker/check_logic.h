@@ -31,6 +31,11 @@ bool LooksAffirmative(const std::string& value);
 // the full length when it was shortened.
 std::string ShortenForReport(const std::string& value, std::size_t maxChars = 160);
 
+// The length an uncompressed BMP file's headers promise (pixel offset plus
+// its rows); -1 when bytes is not such a file. The picture decoder accepts a
+// shorter file and makes up the missing rows.
+long long BmpPromisedBytes(const std::string& bytes);
+
 // ---- The raw document ----------------------------------------------------
 
 // The raw body as the shell searches it: up to its first NUL, control

@@ -100,6 +100,19 @@ const ButtonSpec kButtons[] = {
     {"REFRESH", "BUTTON_REFRESH_POS", "BUTTON_REFRESH_CLICK", "BUTTON_REFRESH_HOT", "BUTTON_REFRESH_NORMAL"},
 };
 
+// How the shell uses a numbers parameter: how many of the numbers, under
+// which names, and whether it takes them even when it counts the parameter
+// as missing (fewer than two numbers).
+struct NumberUse {
+    int count;
+    const char* labels[4];
+    bool takenAnyway;
+};
+const NumberUse kPosition = {2, {"x", "y", "", ""}, false};
+const NumberUse kRectangle = {4, {"x", "y", "width", "height"}, false};
+const NumberUse kStatusRectangle = {4, {"x", "y", "width", "height"}, true};
+const NumberUse kLoaderPosition = {2, {"top", "left", "", ""}, true};
+
 struct BuiltButton {
     std::string label;
     check::Rect rect;
@@ -119,7 +132,7 @@ private:
     bool Text(const char* name, const char* whenMissing, std::string* value);
     // The four numbers as the shell reads them; true when it counts them as
     // present (two numbers or more).
-    bool Numbers(const char* name, const char* whenMissing, std::int32_t out[4], bool positionOnly);
+    bool Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use);
     bool Flag(const char* name, const char* whenMissing);
     void Colour(const char* name, std::size_t capacity, const char* whenMissing);
     HBITMAP Image(const char* name, const char* whenMissing, LoadedImage* loaded);
@@ -220,17 +233,18 @@ bool Checker::Text(const char* name, const char* whenMissing, std::string* value
     return got != nullptr;
 }
 
-bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t out[4], bool positionOnly) {
+bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use) {
     const bool present = doc_.GetParamRect(name, out) != nullptr;
     std::string raw;
     const bool written = FullValue(name, &raw) && raw.size() < kValueCapacity;
     const std::vector<std::string> tokens = check::SplitNumberTokens(raw);
+    std::string reading;
+    for (int i = 0; i < use.count; ++i)
+        reading += std::string(i ? " " : "") + use.labels[i] + "=" + std::to_string(out[i]);
     if (present) {
-        if (positionOnly)
-            ReportLine("PARAM %s = %s -> x=%d y=%d", name, Quoted(raw).c_str(), out[0], out[1]);
-        else
-            ReportLine("PARAM %s = %s -> x=%d y=%d width=%d height=%d", name, Quoted(raw).c_str(), out[0],
-                       out[1], out[2], out[3]);
+        ReportLine("PARAM %s = %s -> %s", name, Quoted(raw).c_str(), reading.c_str());
+    } else if (written && use.takenAnyway && !tokens.empty()) {
+        ReportLine("PARAM %s = %s -> %s", name, Quoted(raw).c_str(), reading.c_str());
     } else if (written) {
         ReportLine("PARAM %s = %s -> read as missing: %s", name, Quoted(raw).c_str(), whenMissing);
     } else {
@@ -239,6 +253,8 @@ bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t ou
     if (written) {
         if (tokens.empty())
             ReportLine("WARN %s: empty: read as missing", name);
+        else if (tokens.size() == 1 && use.takenAnyway)
+            ReportLine("WARN %s: a single number where %d are needed: the others are 0", name, use.count);
         else if (tokens.size() == 1)
             ReportLine("WARN %s: a single number where two are needed: read as missing", name);
         for (std::size_t i = 0; i < tokens.size() && i < 4; ++i) {
@@ -246,10 +262,9 @@ bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t ou
                 ReportLine("WARN %s: %s is not a plain number: read as %d", name, Quoted(tokens[i]).c_str(),
                            out[i]);
         }
-        if (positionOnly && tokens.size() > 2)
-            ReportLine("WARN %s: %zu numbers: only the first two are used", name, tokens.size());
-        else if (tokens.size() > 4)
-            ReportLine("WARN %s: %zu numbers: only the first four are read", name, tokens.size());
+        if (tokens.size() > static_cast<std::size_t>(use.count))
+            ReportLine("WARN %s: %zu numbers: only the first %s used", name, tokens.size(),
+                       use.count == 2 ? "two are" : "four are");
     }
     RawNotes(name, kValueCapacity);
     return present;
@@ -358,6 +373,10 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
         ReportLine("WARN %s: not loaded: %s -> %s", name, why.c_str(), whenMissing);
         return nullptr;
     }
+    const long long promised = check::BmpPromisedBytes(probe.body);
+    if (!probe.overCap && promised > static_cast<long long>(probe.body.size()))
+        ReportLine("WARN %s: the file has %zu of the %lld bytes its header promises: the picture is incomplete",
+                   name, probe.body.size(), promised);
     if (loaded) {
         loaded->bitmap = std::move(owner);
         loaded->width = width;
@@ -540,15 +559,11 @@ int Checker::Run() {
     haveLoader_ = Image("APP_LOADER_IMAGE", "no loader window", &loaderImage_) != nullptr;
     if (haveLoader_) {
         std::int32_t pos[4];
-        Numbers("APP_LOADER_POS", "loader centred", pos, true);
+        Numbers("APP_LOADER_POS", "loader centred", pos, kLoaderPosition);
         // Read even when it counts as missing: one number is the top.
         loaderTop_ = pos[0];
         loaderLeft_ = pos[1];
-        if (pos[0] == 0 && pos[1] == 0)
-            ReportLine("NOTE APP_LOADER_POS: loader centred");
-        else
-            ReportLine("NOTE APP_LOADER_POS: the first number is the top, the second the left: left=%d top=%d",
-                       loaderLeft_, loaderTop_);
+        if (pos[0] == 0 && pos[1] == 0) ReportLine("NOTE APP_LOADER_POS: loader centred");
         Colour("APP_LOADER_TEXT_COLOR", kValueCapacity, "empty: black text");
     } else {
         NotRead("APP_LOADER_POS", "no loader window");
@@ -558,27 +573,25 @@ int Checker::Run() {
     if (!Image("SKIN", "error box, the shell ends", &skin_)) StopWithParameterError();
 
     std::int32_t start[4];
-    haveStart_ = Numbers("APP_START_POS", "window centred", start, true);
+    haveStart_ = Numbers("APP_START_POS", "window centred", start, kPosition);
     startX_ = start[0];
     startY_ = start[1];
     Text("APP_TITLE", "no title", nullptr);
 
     std::int32_t rect[4];
-    haveBrowser_ = Numbers("APP_BROWSER_RECT", "error box, the shell ends", rect, false);
+    haveBrowser_ = Numbers("APP_BROWSER_RECT", "error box, the shell ends", rect, kRectangle);
     if (!haveBrowser_) StopWithParameterError();
     browser_ = check::Rect{rect[0], rect[1], rect[2], rect[3]};
     Flag("APP_SHOW_IE_MENU", "false: no page context menu");
     Text("APP_NAVIGATE_TO", "no start page", nullptr);
     std::int32_t statusRect[4];
-    if (!Numbers("APP_STATUS_RECT", "status line at 0,0 with no size", statusRect, false))
-        ReportLine("NOTE APP_STATUS_RECT: the status line gets x=%d y=%d width=%d height=%d", statusRect[0],
-                   statusRect[1], statusRect[2], statusRect[3]);
+    Numbers("APP_STATUS_RECT", "status line at 0,0 with no size", statusRect, kStatusRectangle);
     status_ = check::Rect{statusRect[0], statusRect[1], statusRect[2], statusRect[3]};
     Colour("APP_STATUS_COLOR", kColourCapacity, "colour FFFFFF");
 
     for (const ButtonSpec& spec : kButtons) {
         std::int32_t pos[4];
-        if (!Numbers(spec.position, "button not created", pos, true)) {
+        if (!Numbers(spec.position, "button not created", pos, kPosition)) {
             NotRead(spec.pressed, "no position");
             NotRead(spec.hot, "no position");
             NotRead(spec.normal, "no position");

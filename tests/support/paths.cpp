@@ -21,3 +21,4 @@ std::string WindowsPath(const std::string& unixPath) {
 std::string SourceDir() { return WindowsPath(Env("KORVANE_SOURCE_DIR")); }
 std::string BuildDir() { return WindowsPath(Env("KORVANE_BUILD_DIR")); }
 std::string ShellExe() { return WindowsPath(Env("KORVANE_EXE")); }
+std::string CheckerExe() { return WindowsPath(Env("KORVANE_CHECK_EXE")); }

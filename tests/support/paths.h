@@ -8,3 +8,5 @@ std::string WindowsPath(const std::string& unixPath);
 std::string SourceDir();
 std::string BuildDir();
 std::string ShellExe();
+// KORVANE_CHECK_EXE, the skin checker, as a Windows path.
+std::string CheckerExe();
