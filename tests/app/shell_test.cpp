@@ -372,6 +372,28 @@ TEST_F(Shell, MissingBrowserRectShowsTheErrorBuildsNothingAndEndsWithOne) {
                                         "Getting Top Most Parameter"}));
 }
 
+// A skin wider than a window skin can take: the skin refuses it, the shell
+// reports that and ends cleanly instead of dying of the thrown error. Run
+// without the debugger, under which a mingw program cannot survive a throw.
+TEST_F(Shell, ASkinThatCannotBeBuiltIsReportedAndEndsWithZero) {
+    ServeImage("skin.bmp", Bmp(65536, 2));
+    ServeImage("loader.bmp", Bmp(200, 100));
+    ShellProcess shell(ShellExe(),
+                       {ServeDocument({{"SKIN", "skin.bmp"},
+                                       {"APP_LOADER_IMAGE", "loader.bmp"},
+                                       {"APP_BROWSER_RECT", "0,0,10,10"}})},
+                       {}, nullptr, false);
+    HWND box = WaitForErrorBox(shell.pid(), kWaitMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), "Unable to load the skin.");
+    ASSERT_EQ(ProcessWindows(shell.pid(), "Korvane").size(), 1u);
+    EXPECT_FALSE(IsWindowVisible(ProcessWindows(shell.pid(), "Korvane")[0]));
+    PressOk(box);
+    EXPECT_EQ(ExitCode(shell), 0u);
+    EXPECT_EQ(RequestedPaths(),
+              (std::vector<std::string>{"/doc.xml", "/img/loader.bmp", "/img/skin.bmp"}));
+}
+
 // The open verb ends in tests/harness/record-open.sh, which appends what it
 // was given to korvane-opened.log in KORVANE_OPEN_LOG_DIR (set for the whole
 // test program by the harness). Only what is written after construction counts.

@@ -55,13 +55,14 @@ bool Poll(DWORD timeoutMs, Pred done) {
 
 ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string>& args,
                            const std::vector<std::pair<std::string, std::string>>& env,
-                           StringHook hook)
+                           StringHook hook, bool asDebugger)
     : hook_(std::move(hook)) {
     std::string commandLine = Quote(exe);
     for (const auto& a : args) commandLine += " " + Quote(a);
     // Debug events go to the thread that created the process, so one thread
     // both starts the child and serves its events.
-    thread_ = std::thread(&ShellProcess::Run, this, exe, commandLine, Environment(env));
+    thread_ =
+        std::thread(&ShellProcess::Run, this, exe, commandLine, Environment(env), asDebugger);
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return started_; });
     if (!startError_.empty()) {
@@ -80,12 +81,25 @@ ShellProcess::~ShellProcess() {
     if (thread_.joinable()) thread_.join();
 }
 
-void ShellProcess::Run(std::string exe, std::string commandLine, std::string environment) {
+DWORD ShellProcess::WaitPlain(HANDLE process) {
+    for (;;) {
+        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) break;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopRequested_) TerminateProcess(process, 255);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+void ShellProcess::Run(std::string exe, std::string commandLine, std::string environment,
+                       bool asDebugger) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                             DEBUG_ONLY_THIS_PROCESS, environment.empty() ? nullptr : &environment[0],
+                             asDebugger ? DEBUG_ONLY_THIS_PROCESS : 0,
+                             environment.empty() ? nullptr : &environment[0],
                              nullptr, &si, &pi);
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -100,6 +114,10 @@ void ShellProcess::Run(std::string exe, std::string commandLine, std::string env
     bool terminated = false;
     DWORD exitCode = 0;
     for (;;) {
+        if (!asDebugger) {
+            exitCode = WaitPlain(pi.hProcess);
+            break;
+        }
         DEBUG_EVENT ev;
         if (!WaitForDebugEvent(&ev, 50)) {
             std::lock_guard<std::mutex> lock(mutex_);

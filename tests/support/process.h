@@ -22,9 +22,13 @@ public:
     // Starts exe with args (quoted as needed); env entries are added to, or
     // replace those of, this process's environment. Throws std::runtime_error
     // when the process cannot be started.
+    //
+    // asDebugger false starts it as a plain child: no debug strings, but a
+    // C++ throw in a mingw x86_64 program kills that program when a debugger
+    // is attached (libgcc's unwinder hands RtlUnwindEx a stale context).
     ShellProcess(const std::string& exe, const std::vector<std::string>& args,
                  const std::vector<std::pair<std::string, std::string>>& env = {},
-                 StringHook hook = nullptr);
+                 StringHook hook = nullptr, bool asDebugger = true);
     ~ShellProcess();  // terminates the child if it still runs
     ShellProcess(const ShellProcess&) = delete;
     ShellProcess& operator=(const ShellProcess&) = delete;
@@ -40,7 +44,8 @@ public:
     std::vector<DWORD> unhandledExceptions();
 
 private:
-    void Run(std::string exe, std::string commandLine, std::string environment);
+    void Run(std::string exe, std::string commandLine, std::string environment, bool asDebugger);
+    DWORD WaitPlain(HANDLE process);
 
     std::mutex mutex_;
     std::condition_variable changed_;
