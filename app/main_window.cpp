@@ -12,7 +12,7 @@
 
 namespace {
 
-struct ButtonSpec {
+struct ButtonRow {
     const char* progressText;
     const char* positionName;
     const char* pressedName;
@@ -25,7 +25,7 @@ struct ButtonSpec {
 };
 
 // Table order is creation order. Slot 5 stays free: refresh takes slot 6.
-const ButtonSpec kButtons[] = {
+const ButtonRow kButtons[] = {
     {"Getting Close Button Images", "BUTTON_CLOSE_POS", "BUTTON_CLOSE_CLICK", "BUTTON_CLOSE_HOT",
      "BUTTON_CLOSE_NORMAL", 0, WM_SYSCOMMAND, SC_CLOSE, "Loading %s"},
     {"Getting Minimizee Button Images", "BUTTON_MIN_POS", "BUTTON_MIN_CLICK", "BUTTON_MIN_HOT",
@@ -65,25 +65,25 @@ void BuildStatusLine() {
                                     colour);
 }
 
-void BuildButton(HWND wnd, const ButtonSpec& spec) {
-    ReportProgress("%s", spec.progressText);
+void BuildButton(HWND wnd, const ButtonRow& row) {
+    ReportProgress("%s", row.progressText);
     std::int32_t position[4];
-    if (!remoteParams->GetParamRect(spec.positionName, position)) return;
+    if (!remoteParams->GetParamRect(row.positionName, position)) return;
 
     // All three are asked for even after a failure; the button keeps what it
     // is given and frees it, window or not.
-    HBITMAP pressed = remoteParams->LoadRemoteImage(spec.pressedName);
-    HBITMAP hot = remoteParams->LoadRemoteImage(spec.hotName);
-    HBITMAP normal = remoteParams->LoadRemoteImage(spec.normalName);
+    HBITMAP pressed = remoteParams->LoadRemoteImage(row.pressedName);
+    HBITMAP hot = remoteParams->LoadRemoteImage(row.hotName);
+    HBITMAP normal = remoteParams->LoadRemoteImage(row.normalName);
 
-    CBitButton& button = buttonTable[spec.slot];
+    CBitButton& button = buttonTable[row.slot];
     HWND made = button.Create(normal, hot, pressed, wnd, appState->instance, position[0],
                               position[1]);
     button.actionWindow = wnd;
-    button.actionMessage = spec.message;
-    button.actionWParam = spec.wParam;
+    button.actionMessage = row.message;
+    button.actionWParam = row.wParam;
     button.actionLParam = 0;
-    if (made) ReportProgress(spec.loadedFormat, remoteParams->contextText);
+    if (made) ReportProgress(row.loadedFormat, remoteParams->contextText);
 }
 
 void BuildContents(HWND wnd) {
@@ -100,7 +100,7 @@ void BuildContents(HWND wnd) {
     BuildBrowser(wnd, browserRect);
     if (browserHost) BuildStatusLine();
 
-    for (const ButtonSpec& spec : kButtons) BuildButton(wnd, spec);
+    for (const ButtonRow& row : kButtons) BuildButton(wnd, row);
 
     ReportProgress("Done Loading");
 }
