@@ -589,28 +589,28 @@ int Checker::Run() {
     status_ = check::Rect{statusRect[0], statusRect[1], statusRect[2], statusRect[3]};
     Colour("APP_STATUS_COLOR", kColourCapacity, "colour FFFFFF");
 
-    for (const ButtonSpec& spec : kButtons) {
+    for (const ButtonSpec& row : kButtons) {
         std::int32_t pos[4];
-        if (!Numbers(spec.position, "button not created", pos, kPosition)) {
-            NotRead(spec.pressed, "no position");
-            NotRead(spec.hot, "no position");
-            NotRead(spec.normal, "no position");
-            ReportLine("BUTTON %s not created: no position", spec.label);
+        if (!Numbers(row.position, "button not created", pos, kPosition)) {
+            NotRead(row.pressed, "no position");
+            NotRead(row.hot, "no position");
+            NotRead(row.normal, "no position");
+            ReportLine("BUTTON %s not created: no position", row.label);
             continue;
         }
         LoadedImage pressed, hot, normal;
-        const bool havePressed = Image(spec.pressed, "button not created", &pressed) != nullptr;
-        const bool haveHot = Image(spec.hot, "button not created", &hot) != nullptr;
-        const bool haveNormal = Image(spec.normal, "button not created", &normal) != nullptr;
+        const bool havePressed = Image(row.pressed, "button not created", &pressed) != nullptr;
+        const bool haveHot = Image(row.hot, "button not created", &hot) != nullptr;
+        const bool haveNormal = Image(row.normal, "button not created", &normal) != nullptr;
         if (!havePressed || !haveHot || !haveNormal) {
-            ReportLine("BUTTON %s not created: an image did not load", spec.label);
+            ReportLine("BUTTON %s not created: an image did not load", row.label);
             continue;
         }
         if (pos[0] == 0 && pos[1] == 0) {
-            ReportLine("BUTTON %s not created: position 0,0", spec.label);
+            ReportLine("BUTTON %s not created: position 0,0", row.label);
             continue;
         }
-        ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", spec.label, pos[0], pos[1], normal.width, normal.height);
+        ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", row.label, pos[0], pos[1], normal.width, normal.height);
         auto sizeNote = [&](const char* name, const LoadedImage& image) {
             if (image.width > normal.width || image.height > normal.height)
                 ReportLine("WARN %s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
@@ -619,10 +619,10 @@ int Checker::Run() {
                 ReportLine("WARN %s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
                            name, image.width, image.height, normal.width, normal.height);
         };
-        sizeNote(spec.hot, hot);
-        sizeNote(spec.pressed, pressed);
+        sizeNote(row.hot, hot);
+        sizeNote(row.pressed, pressed);
         BuiltButton built;
-        built.label = spec.label;
+        built.label = row.label;
         built.rect = check::Rect{pos[0], pos[1], normal.width, normal.height};
         built.normal = ReadPixels(normal.bitmap.get(), normal.width, normal.height);
         buttons_.push_back(std::move(built));
