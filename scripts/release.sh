@@ -13,6 +13,12 @@ bash scripts/setup.sh
 
 die() { echo "release: $*" >&2; exit 1; }
 
+# Two runs at once (scripts/test.sh started twice) would configure and stage
+# in the same trees; the second waits for the first.
+mkdir -p build
+exec 8>build/release.lock
+flock 8
+
 version=$(sed -n 's/^project(Korvane VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || die "no version in CMakeLists.txt's project()"
 jobs=$(nproc)
