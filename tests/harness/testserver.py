@@ -70,29 +70,29 @@ def latin1(s):
 class Reply:
     """One scripted answer, built from a route command."""
 
-    def __init__(self, spec):
-        self.status = int(spec.get("status", 200))
+    def __init__(self, script):
+        self.status = int(script.get("status", 200))
         if not 100 <= self.status <= 999:
             raise ValueError("status out of range")
-        reason = spec.get("reason", "")
+        reason = script.get("reason", "")
         if not reason:
             try:
                 reason = HTTPStatus(self.status).phrase
             except ValueError:
                 reason = "Unknown"
         self.reason = latin1(reason)
-        self.headers = [(latin1(n), latin1(v)) for n, v in spec.get("headers", [])]
-        location = spec.get("location", "")
+        self.headers = [(latin1(n), latin1(v)) for n, v in script.get("headers", [])]
+        location = script.get("location", "")
         if location:
             self.headers.append((b"Location", latin1(location)))
-        self.body = base64.b64decode(spec.get("body64", "")) if spec.get("body64") else b""
-        self.pattern_size = int(spec.get("pattern_size", -1))
-        self.file = spec.get("file", "")
-        self.cut_after = int(spec.get("cut_after", -1))
-        self.trickle_chunk = max(0, int(spec.get("trickle_chunk", 0)))
-        self.trickle_ms = max(0, int(spec.get("trickle_ms", 0)))
-        self.no_content_length = bool(spec.get("no_content_length", False))
-        self.reset_at_cut = bool(spec.get("reset_at_cut", False))
+        self.body = base64.b64decode(script.get("body64", "")) if script.get("body64") else b""
+        self.pattern_size = int(script.get("pattern_size", -1))
+        self.file = script.get("file", "")
+        self.cut_after = int(script.get("cut_after", -1))
+        self.trickle_chunk = max(0, int(script.get("trickle_chunk", 0)))
+        self.trickle_ms = max(0, int(script.get("trickle_ms", 0)))
+        self.no_content_length = bool(script.get("no_content_length", False))
+        self.reset_at_cut = bool(script.get("reset_at_cut", False))
         if self.file:
             # Fail at routing time rather than with a half-sent reply.
             with open(latin1(self.file), "rb"):
@@ -240,6 +240,9 @@ class HttpServer:
         stream = conn
         try:
             conn.settimeout(IDLE_TIMEOUT)
+            # Head and body go out in separate writes; without this the body
+            # waits for the client's delayed acknowledgement of the head.
+            conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             if self.tls_context is not None:
                 tls_stream = self._tls_accept(conn)
                 if tls_stream is None:

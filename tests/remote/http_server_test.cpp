@@ -221,9 +221,9 @@ TEST(TestServerDaemon, SurvivesMisbehavingControlClients) {
     Winsock ws;
     const char* control = std::getenv("KORVANE_TEST_CONTROL");
     ASSERT_TRUE(control);
-    std::string spec = control;
-    std::string host = spec.substr(0, spec.rfind(':'));
-    int port = std::atoi(spec.substr(spec.rfind(':') + 1).c_str());
+    std::string address = control;
+    std::string host = address.substr(0, address.rfind(':'));
+    int port = std::atoi(address.substr(address.rfind(':') + 1).c_str());
 
     const std::string garbage[] = {
         "this is not json\n",

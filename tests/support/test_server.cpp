@@ -74,17 +74,17 @@ SOCKET ConnectControl() {
     const char* control = std::getenv("KORVANE_TEST_CONTROL");
     if (!control || !*control)
         throw Failure("KORVANE_TEST_CONTROL is not set (run under tests/harness/wine-run.sh)");
-    std::string spec = control;
-    size_t colon = spec.rfind(':');
-    if (colon == std::string::npos) throw Failure("KORVANE_TEST_CONTROL is not host:port: " + spec);
-    std::string host = spec.substr(0, colon), port = spec.substr(colon + 1);
+    std::string address = control;
+    size_t colon = address.rfind(':');
+    if (colon == std::string::npos) throw Failure("KORVANE_TEST_CONTROL is not host:port: " + address);
+    std::string host = address.substr(0, colon), port = address.substr(colon + 1);
 
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
-        throw Failure("cannot resolve control address " + spec);
+        throw Failure("cannot resolve control address " + address);
     SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
     if (s == INVALID_SOCKET) {
         freeaddrinfo(found);
@@ -94,7 +94,7 @@ SOCKET ConnectControl() {
     freeaddrinfo(found);
     if (rc != 0) {
         closesocket(s);
-        throw Failure("daemon unreachable at " + spec + " (is the test session running?)");
+        throw Failure("daemon unreachable at " + address + " (is the test session running?)");
     }
     // A hung daemon must fail the test, not hang it.
     DWORD timeoutMs = 30000;
