@@ -47,6 +47,10 @@ start() {
         # instead of looking for a real browser.
         "$WINELIB/wine64" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ \
             /d "$here/record-open.sh" /f >/dev/null 2>&1 9>&- </dev/null || true
+        # Xvfb has no window manager; a managed window would make Wine wait
+        # two seconds for one at every show, hide and destroy.
+        "$WINELIB/wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+            /d N /f >/dev/null 2>&1 9>&- </dev/null || true
         "$WINELIB/wineserver" -w 9>&-
         touch "$WINEPREFIX/.korvane-ready"
     fi
