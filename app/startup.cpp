@@ -3,6 +3,7 @@
 #include "app/app.h"
 
 #include "browser/browser_host.h"
+#include "common/format_text.h"
 #include "controls/bit_button.h"
 #include "controls/info_win.h"
 #include "controls/loader_win.h"
@@ -86,10 +87,8 @@ void ReportProgress(const char* format, ...) {
     char text[sizeof line->text];
     va_list args;
     va_start(args, format);
-    int written = std::vsnprintf(text, sizeof text, format, args);
+    FormatTextV(text, sizeof text, format, args);
     va_end(args);
-    if (written < 0) text[0] = '\0';
-    text[sizeof text - 1] = '\0';
     // Passed as an argument, never as the format: context texts come from the
     // server and may hold percent signs.
     line->SetInfoText("%s", text);

@@ -1,6 +1,7 @@
 #include "controls/bit_button.h"
 
 #include "common/handles.h"
+#include "controls/window_prop.h"
 
 int g_buttonState = 0;
 
@@ -87,15 +88,8 @@ HWND CBitButton::Create(HBITMAP normal, HBITMAP hot, HBITMAP pressed, HWND paren
 
 LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* button = static_cast<CBitButton*>(GetPropA(wnd, kButtonProperty));
+    KeepCreateParamAsProp(wnd, msg, lParam, kButtonProperty, button);
     switch (msg) {
-    case WM_NCCREATE: {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        if (!SetPropA(wnd, kButtonProperty, create->lpCreateParams)) PostQuitMessage(0);
-        break;
-    }
-    case WM_CREATE:
-        if (!button) PostQuitMessage(0);
-        break;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/format_text.h"
 #include "common/handles.h"
+#include "controls/window_prop.h"
 
 namespace {
 
@@ -109,11 +111,8 @@ void CInfoWin::SetInfoText(const char* format, ...) {
     char formatted[kTextCapacity] = {};
     va_list args;
     va_start(args, format);
-    std::vsnprintf(formatted, sizeof formatted, format, args);
+    FormatTextV(formatted, sizeof formatted, format, args);
     va_end(args);
-    // Longer results are cut; not every runtime's vsnprintf terminates a cut
-    // result.
-    formatted[sizeof formatted - 1] = '\0';
 
     {
         ExclusiveLock guard(&textLock);
@@ -128,15 +127,8 @@ void CInfoWin::SetInfoText(const char* format, ...) {
 
 LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
+    KeepCreateParamAsProp(wnd, msg, lParam, kInfoProp, info);
     switch (msg) {
-    case WM_NCCREATE: {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        if (!SetPropA(wnd, kInfoProp, cs->lpCreateParams)) PostQuitMessage(0);
-        break;
-    }
-    case WM_CREATE:
-        if (!info) PostQuitMessage(0);
-        break;
     case WM_PAINT:
         if (info) PaintText(wnd, info);
         break;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/app.h"
+#include "controls/window_prop.h"
 #include "controls/info_win.h"
 #include "remote/remote_params.h"
 
@@ -144,16 +145,8 @@ DWORD WINAPI LoaderThreadProc(LPVOID param) {
 }
 
 LRESULT CALLBACK LoaderWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    void* self = GetPropA(wnd, kLoaderProp);
+    KeepCreateParamAsProp(wnd, msg, lParam, kLoaderProp, GetPropA(wnd, kLoaderProp));
     switch (msg) {
-    case WM_NCCREATE: {
-        const auto* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        if (!SetPropA(wnd, kLoaderProp, cs->lpCreateParams)) PostQuitMessage(0);
-        break;
-    }
-    case WM_CREATE:
-        if (!self) PostQuitMessage(0);
-        break;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
