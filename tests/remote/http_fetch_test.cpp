@@ -13,7 +13,7 @@
 #include <string>
 
 #include "remote/http_fetch.h"
-#include "support/test_server.h"
+#include "support/server_fixture.h"
 
 namespace {
 
@@ -31,6 +31,8 @@ Fetched Fetch(const std::string& url) {
     return f;
 }
 
+using HttpFetch = SharedServerTest;
+
 // Compares without dumping megabytes into the log on a mismatch.
 ::testing::AssertionResult HoldsPattern(const Fetched& f, size_t size) {
     if (!f.block) return ::testing::AssertionFailure() << "no block";
@@ -44,36 +46,15 @@ Fetched Fetch(const std::string& url) {
     return ::testing::AssertionSuccess();
 }
 
-TestReply Body(const std::string& bytes) {
-    TestReply r;
-    r.body = bytes;
-    return r;
-}
-
 TestReply Pattern(long long size) {
     TestReply r;
     r.patternSize = size;
     return r;
 }
 
-class HttpFetch : public ::testing::Test {
-protected:
-    // One server for the suite: every server start takes a loopback address
-    // that lingers in TIME_WAIT for a while after it stops.
-    static void SetUpTestSuite() { server_ = new TestServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override { server_->clearRequests(); }
-    static TestServer& server() { return *server_; }
-
-    static TestServer* server_;
-};
-TestServer* HttpFetch::server_ = nullptr;
 
 TEST_F(HttpFetch, SendsPlainGetWithFixedUserAgentAndNoCaching) {
-    server().route("/doc.xml", Body("<korvane></korvane>"));
+    server().route("/doc.xml", BodyReply("<korvane></korvane>"));
     Fetched f = Fetch(server().url("/doc.xml?a=1&b=%20x#frag"));
     ASSERT_TRUE(f.block);
     EXPECT_EQ(f.body(), "<korvane></korvane>");
@@ -97,7 +78,7 @@ TEST_F(HttpFetch, SendsPlainGetWithFixedUserAgentAndNoCaching) {
 }
 
 TEST_F(HttpFetch, CookiesAreNeitherStoredNorSent) {
-    TestReply r = Body("x");
+    TestReply r = BodyReply("x");
     r.headers = {{"Set-Cookie", "session=abc; Path=/"}};
     server().route("/cookie", r);
     ASSERT_TRUE(Fetch(server().url("/cookie")).block);
@@ -108,14 +89,14 @@ TEST_F(HttpFetch, CookiesAreNeitherStoredNorSent) {
 }
 
 TEST_F(HttpFetch, SchemeIsCaseInsensitive) {
-    server().route("/case", Body("ok"));
+    server().route("/case", BodyReply("ok"));
     std::string url = server().url("/case");
     url.replace(0, 4, "HtTP");
     EXPECT_EQ(Fetch(url).body(), "ok");
 }
 
 TEST_F(HttpFetch, UrlEndingWithTheHostAsksForTheRoot) {
-    server().route("/", Body("root"));
+    server().route("/", BodyReply("root"));
     Fetched f = Fetch("http://" + server().host());
     EXPECT_EQ(f.body(), "root");
     auto reqs = server().requests();
@@ -125,13 +106,13 @@ TEST_F(HttpFetch, UrlEndingWithTheHostAsksForTheRoot) {
 }
 
 TEST_F(HttpFetch, ExplicitDefaultPortIsTheSameServer) {
-    server().route("/p80", Body("eighty"));
+    server().route("/p80", BodyReply("eighty"));
     EXPECT_EQ(Fetch("http://" + server().host() + ":80/p80").body(), "eighty");
 }
 
 TEST_F(HttpFetch, LongestPathGoesOutUnchanged) {
     std::string path = "/" + std::string(1022, 'a');  // 1023 characters
-    server().route(path, Body("long"));
+    server().route(path, BodyReply("long"));
     EXPECT_EQ(Fetch(server().url(path)).body(), "long");
     auto reqs = server().requests();
     ASSERT_EQ(reqs.size(), 1u);
@@ -140,7 +121,7 @@ TEST_F(HttpFetch, LongestPathGoesOutUnchanged) {
 
 // URLs that must fail before anything reaches the network.
 TEST_F(HttpFetch, UnusableUrlsMakeNoRequest) {
-    server().route("/x", Body("should not be fetched"));
+    server().route("/x", BodyReply("should not be fetched"));
     const std::string h = server().host();
     const std::string urls[] = {
         "ftp://" + h + "/x",
@@ -177,7 +158,7 @@ class HttpFetchStatus : public HttpFetch, public ::testing::WithParamInterface<S
 TEST_P(HttpFetchStatus, OnlyAFinal200Succeeds) {
     const StatusCase& c = GetParam();
     std::string path = "/status" + std::to_string(c.status);
-    TestReply r = Body("error page body");
+    TestReply r = BodyReply("error page body");
     r.status = c.status;
     if (c.location) r.location = c.location;
     server().route(path, r);
@@ -304,13 +285,13 @@ TEST_F(HttpFetch, BinaryBodyKeepsEveryByte) {
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(255 - i);
     bytes += std::string("\0\0\r\n\0", 5);
-    server().route("/bin", Body(bytes));
+    server().route("/bin", BodyReply(bytes));
     EXPECT_EQ(Fetch(server().url("/bin")).body(), bytes);
 }
 
 TEST(HttpFetchPort, ExplicitPortIsUsedAndNotPartOfTheHost) {
     TestServer other(false, 18080);
-    other.route("/on-port", Body("from the port"));
+    other.route("/on-port", BodyReply("from the port"));
     ASSERT_NE(other.url("/on-port").find(":18080/"), std::string::npos);
 
     Fetched f = Fetch(other.url("/on-port"));
@@ -323,7 +304,7 @@ TEST(HttpFetchPort, ExplicitPortIsUsedAndNotPartOfTheHost) {
 
 TEST(HttpFetchTls, SelfSignedCertificateFailsAfterAHandshake) {
     TestServer secure(true);
-    secure.route("/secret", Body("must not arrive"));
+    secure.route("/secret", BodyReply("must not arrive"));
     ASSERT_EQ(secure.url("/secret").compare(0, 8, "https://"), 0);
 
     Fetched f = Fetch(secure.url("/secret"));
@@ -375,7 +356,7 @@ int FetchThroughProxy(TestServer& proxy) {
 
 TEST(HttpFetchProxy, ConfiguredProxyIsAskedForTheWholeUrl) {
     TestServer proxy;
-    proxy.route("http://korvane.invalid:80/doc.xml", Body("via the proxy"));
+    proxy.route("http://korvane.invalid:80/doc.xml", BodyReply("via the proxy"));
     EXPECT_EXIT(std::exit(FetchThroughProxy(proxy)), ::testing::ExitedWithCode(0), "");
 }
 

@@ -16,26 +16,11 @@
 #include "remote/remote_params.h"
 #include "support/paths.h"
 #include "support/screen.h"
-#include "support/test_server.h"
+#include "support/server_fixture.h"
 
 namespace {
 
-// Bytes in use in every heap of the process: the C runtime's and the
-// system's, which GlobalAlloc draws from.
-size_t UsedHeapBytes() {
-    HANDLE heaps[64];
-    const DWORD count = GetProcessHeaps(64, heaps);
-    size_t used = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        if (!HeapLock(heaps[i])) continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return used;
-}
+using RemoteImage = SharedServerTest;
 
 std::unique_ptr<CRemoteParams> Document(const std::string& content) {
     const std::string doc = "<korvane>" + content + "</korvane>";
@@ -108,12 +93,6 @@ std::string ReadFixture(const std::string& name) {
     return all.str();
 }
 
-TestReply Bytes(const std::string& body) {
-    TestReply r;
-    r.body = body;
-    return r;
-}
-
 SIZE BitmapSize(HBITMAP bitmap) {
     BITMAP info{};
     if (GetObjectA(bitmap, sizeof info, &info) != sizeof info) return SIZE{-1, -1};
@@ -132,25 +111,12 @@ std::vector<std::string> RequestPaths(TestServer& server) {
     return paths;
 }
 
-class RemoteImage : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { server_ = new TestServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override { server_->clearRequests(); }
-    static TestServer& server() { return *server_; }
-
-    static TestServer* server_;
-};
-TestServer* RemoteImage::server_ = nullptr;
 
 TEST_F(RemoteImage, DecodesBmpGifAndJpegIntoBitmapsOfTheirSize) {
-    server().route("/img/rgb.bmp", Bytes(MakeBmp(33, 17, 24)));
-    server().route("/img/pal.bmp", Bytes(MakeBmp(20, 9, 8)));
-    server().route("/img/a.gif", Bytes(ReadFixture("image_40x30.gif")));
-    server().route("/img/a.jpg", Bytes(ReadFixture("image_48x20.jpg")));
+    server().route("/img/rgb.bmp", BodyReply(MakeBmp(33, 17, 24)));
+    server().route("/img/pal.bmp", BodyReply(MakeBmp(20, 9, 8)));
+    server().route("/img/a.gif", BodyReply(ReadFixture("image_40x30.gif")));
+    server().route("/img/a.jpg", BodyReply(ReadFixture("image_48x20.jpg")));
     auto p = Document("<IMAGES_PATH>" + server().url("/img") + "</IMAGES_PATH>"
                       "<RGB>rgb.bmp</RGB><PAL>pal.bmp</PAL><GIF>a.gif</GIF><JPG> a.jpg </JPG>");
 
@@ -187,8 +153,8 @@ TEST_F(RemoteImage, DecodesBmpGifAndJpegIntoBitmapsOfTheirSize) {
 }
 
 TEST_F(RemoteImage, FolderUrlGetsExactlyOneSlash) {
-    server().route("/skins/a.bmp", Bytes(MakeBmp(4, 4, 24)));
-    server().route("/skins/sub/b.bmp", Bytes(MakeBmp(6, 2, 24)));
+    server().route("/skins/a.bmp", BodyReply(MakeBmp(4, 4, 24)));
+    server().route("/skins/sub/b.bmp", BodyReply(MakeBmp(6, 2, 24)));
     for (const char* folder : {"/skins", "/skins/"}) {
         server().clearRequests();
         auto p = Document("<IMAGES_PATH>" + server().url(folder) + "</IMAGES_PATH>"
@@ -231,11 +197,11 @@ TEST_F(RemoteImage, MissingParametersFailBeforeAnyRequest) {
 
 TEST_F(RemoteImage, UndecodableRepliesFailAndNameTheFile) {
     const std::string bmp = MakeBmp(16, 16, 24);
-    server().route("/img/", Bytes("<html><body><a href=\"a.bmp\">a.bmp</a></body></html>"));
-    server().route("/img/page.bmp", Bytes("<html><body>Not a picture</body></html>"));
-    server().route("/img/short.bmp", Bytes(bmp.substr(0, 30)));
-    server().route("/img/empty.bmp", Bytes(""));
-    server().route("/img/icon.ico", Bytes(ReadFixture("icon_16x16.ico")));
+    server().route("/img/", BodyReply("<html><body><a href=\"a.bmp\">a.bmp</a></body></html>"));
+    server().route("/img/page.bmp", BodyReply("<html><body>Not a picture</body></html>"));
+    server().route("/img/short.bmp", BodyReply(bmp.substr(0, 30)));
+    server().route("/img/empty.bmp", BodyReply(""));
+    server().route("/img/icon.ico", BodyReply(ReadFixture("icon_16x16.ico")));
     auto p = Document("<IMAGES_PATH>" + server().url("/img/") + "</IMAGES_PATH>"
                       "<EMPTY></EMPTY><GONE>gone.bmp</GONE><PAGE>page.bmp</PAGE>"
                       "<SHORT>short.bmp</SHORT><NOTHING>empty.bmp</NOTHING><ICON>icon.ico</ICON>");
@@ -281,10 +247,10 @@ TEST_F(RemoteImage, UrlsThatDoNotFitAreNeverRequested) {
 
 TEST_F(RemoteImage, FailuresLeaveNothingBehind) {
     // Bodies of a few kilobytes each, so that a lost copy shows in the heap.
-    server().route("/img/page.bmp", Bytes(std::string(4000, 'x')));
-    server().route("/img/short.bmp", Bytes(MakeBmp(200, 200, 24).substr(0, 4000)));
-    server().route("/img/icon.ico", Bytes(ReadFixture("icon_16x16.ico")));
-    server().route("/img/ok.bmp", Bytes(MakeBmp(16, 16, 24)));
+    server().route("/img/page.bmp", BodyReply(std::string(4000, 'x')));
+    server().route("/img/short.bmp", BodyReply(MakeBmp(200, 200, 24).substr(0, 4000)));
+    server().route("/img/icon.ico", BodyReply(ReadFixture("icon_16x16.ico")));
+    server().route("/img/ok.bmp", BodyReply(MakeBmp(16, 16, 24)));
     auto p = Document("<IMAGES_PATH>" + server().url("/img") + "</IMAGES_PATH>"
                       "<GONE>gone.bmp</GONE><PAGE>page.bmp</PAGE><SHORT>short.bmp</SHORT>"
                       "<ICON>icon.ico</ICON><OK>ok.bmp</OK>");

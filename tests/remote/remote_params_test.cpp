@@ -7,26 +7,11 @@
 #include <string>
 
 #include "remote/remote_params.h"
-#include "support/test_server.h"
+#include "support/server_fixture.h"
 
 namespace {
 
-// Bytes in use in every heap of the process: the C runtime's and the
-// system's, which GlobalAlloc draws from.
-size_t UsedHeapBytes() {
-    HANDLE heaps[64];
-    const DWORD count = GetProcessHeaps(64, heaps);
-    size_t used = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        if (!HeapLock(heaps[i])) continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return used;
-}
+using DocumentFetch = SharedServerTest;
 
 TestReply Text(const std::string& body, int status = 200) {
     TestReply r;
@@ -36,17 +21,6 @@ TestReply Text(const std::string& body, int status = 200) {
     return r;
 }
 
-class DocumentFetch : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { server_ = new TestServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    static TestServer& server() { return *server_; }
-    static TestServer* server_;
-};
-TestServer* DocumentFetch::server_ = nullptr;
 
 TEST_F(DocumentFetch, ServedDocumentLoads) {
     server().route("/shell/doc.xml",

@@ -293,3 +293,9 @@ std::string PatternBytes(size_t n) {
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(i % 251);
     return out;
 }
+
+TestReply BodyReply(const std::string& bytes) {
+    TestReply r;
+    r.body = bytes;
+    return r;
+}

@@ -70,3 +70,6 @@ private:
 
 // The body pattern: byte i is i % 251.
 std::string PatternBytes(size_t n);
+
+// A 200 reply with these bytes as its body.
+TestReply BodyReply(const std::string& bytes);
