@@ -13,6 +13,7 @@
 #include "common/com_ptr.h"
 #include "common/handles.h"
 #include "controls/window_skin.h"
+#include "support/bench_clock.h"
 #include "support/paths.h"
 #include "support/screen.h"
 
@@ -26,17 +27,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 // A skin-like picture: an ellipse on the key colour, holes, colour bands.
 COLORREF Synthetic(int x, int y, int w, int h) {

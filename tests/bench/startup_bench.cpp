@@ -4,13 +4,11 @@
 // of the same files. Not a test: it fails only when a run does not come up
 // or the files cannot be fetched.
 //
-//   startup_bench [--runs N] [--test-server]
+//   startup_bench [--runs N]
 //
-// N runs (default 15) follow one warm-up run. The files are served by a small
-// server in this process that sends each reply in one piece; the scripted
-// test server (--test-server) sends headers and body apart, which on
-// loopback costs every reply a delayed acknowledgement (about 40 ms here) and
-// hides the shell's own costs behind the server's.
+// N runs (default 15) follow one warm-up run. The files come from the
+// scripted test server, which sends with Nagle off, so it adds no waiting of
+// its own to what is measured.
 //
 // The progress texts arrive as debug strings while the shell runs under this
 // program as its debugger, so every figure includes the debugger's round
@@ -19,22 +17,18 @@
 #include "common/handles.h"
 #include "remote/http_fetch.h"
 #include "remote/remote_params.h"
+#include "support/bench_clock.h"
 #include "support/paths.h"
 #include "support/process.h"
 #include "support/test_server.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 #include <wininet.h>
 
 #include <algorithm>
-#include <atomic>
-#include <map>
 #include <memory>
-#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,17 +41,6 @@
 #include <vector>
 
 namespace {
-
-double Now() {
-    static const LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
 
 double Median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -79,127 +62,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
         text.replace(at, from.size(), to);
     return text;
 }
-
-// Serves fixed files over HTTP/1.1 with keep-alive on 127.0.0.1, any free
-// port. Each reply leaves in one send with Nagle off, so the server adds no
-// waiting of its own to what is measured.
-class MemoryServer {
-public:
-    MemoryServer() {
-        WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) throw std::runtime_error("WSAStartup failed");
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        int length = sizeof addr;
-        if (listener_ == INVALID_SOCKET || bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            listen(listener_, 16) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
-            throw std::runtime_error("the benchmark's server cannot listen on 127.0.0.1");
-        port_ = ntohs(addr.sin_port);
-        acceptor_ = std::thread([this] { Accept(); });
-    }
-    ~MemoryServer() {
-        // A socket closed under a blocked accept or recv does not wake it
-        // everywhere; the loops look at this flag between short waits.
-        stop_ = true;
-        acceptor_.join();
-        closesocket(listener_);
-        for (std::thread& t : workers_) t.join();
-        WSACleanup();
-    }
-    MemoryServer(const MemoryServer&) = delete;
-    MemoryServer& operator=(const MemoryServer&) = delete;
-
-    int port() const { return port_; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-    void put(const std::string& path, const std::string& body) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        files_[path] = body;
-    }
-
-private:
-    // Waits up to 50 ms for s to be readable; false when stopping.
-    bool Readable(SOCKET s, bool* ready) {
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval wait{0, 50000};
-        *ready = select(0, &set, nullptr, nullptr, &wait) > 0;
-        return !stop_;
-    }
-
-    void Accept() {
-        bool ready = false;
-        while (Readable(listener_, &ready)) {
-            if (!ready) continue;
-            SOCKET c = accept(listener_, nullptr, nullptr);
-            if (c == INVALID_SOCKET) continue;
-            BOOL on = TRUE;
-            setsockopt(c, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-            workers_.emplace_back([this, c] { Serve(c); });
-        }
-    }
-
-    void Serve(SOCKET c) {
-        std::string pending;
-        char buffer[4096];
-        for (;;) {
-            size_t end;
-            while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
-                bool ready = false;
-                if (!Readable(c, &ready)) {
-                    closesocket(c);
-                    return;
-                }
-                if (!ready) continue;
-                const int n = recv(c, buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    closesocket(c);
-                    return;
-                }
-                pending.append(buffer, n);
-            }
-            const std::string head = pending.substr(0, end);
-            pending.erase(0, end + 4);
-            std::string lower = head;
-            for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            const bool close = lower.find("\r\nconnection: close") != std::string::npos;
-            const size_t space = head.find(' '), space2 = head.find(' ', space + 1);
-            const std::string path = space == std::string::npos ? "" : head.substr(space + 1, space2 - space - 1);
-            std::string reply;
-            std::unique_lock<std::mutex> lock(mutex_);
-            const auto file = files_.find(path);
-            if (head.compare(0, 4, "GET ") == 0 && file != files_.end()) {
-                reply = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                        std::to_string(file->second.size()) + "\r\n\r\n" + file->second;
-                lock.unlock();
-            } else {
-                lock.unlock();
-                reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
-            }
-            for (size_t sent = 0; sent < reply.size();) {
-                const int n = send(c, reply.data() + sent, static_cast<int>(reply.size() - sent), 0);
-                if (n <= 0) break;
-                sent += n;
-            }
-            if (close) {
-                shutdown(c, SD_SEND);
-                closesocket(c);
-                return;
-            }
-        }
-    }
-
-    std::map<std::string, std::string> files_;
-    SOCKET listener_ = INVALID_SOCKET;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::thread acceptor_;
-    std::vector<std::thread> workers_;
-};
 
 struct ServedFile {
     std::string name;   // below /demo/
@@ -446,12 +308,10 @@ ReferenceRun RunReference(const std::string& host, int port, const std::vector<S
 
 int main(int argc, char** argv) {
     int runs = 15;
-    bool useTestServer = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-        else if (std::strcmp(argv[i], "--test-server") == 0) useTestServer = true;
         else {
-            std::printf("usage: startup_bench [--runs N] [--test-server]\n");
+            std::printf("usage: startup_bench [--runs N]\n");
             return 2;
         }
     }
@@ -461,21 +321,10 @@ int main(int argc, char** argv) {
         const std::string skinDir = std::string(source) + "/demo/skin";
         OleInitialize(nullptr);
 
-        std::unique_ptr<TestServer> testServer;
-        std::unique_ptr<MemoryServer> memoryServer;
-        std::string host, folderUrl;
-        int port = 0;
-        if (useTestServer) {
-            testServer = std::make_unique<TestServer>();
-            host = testServer->host();
-            port = testServer->port();
-            folderUrl = testServer->url("/demo/");
-        } else {
-            memoryServer = std::make_unique<MemoryServer>();
-            host = "127.0.0.1";
-            port = memoryServer->port();
-            folderUrl = memoryServer->url("/demo/");
-        }
+        auto testServer = std::make_unique<TestServer>();
+        const std::string host = testServer->host();
+        const int port = testServer->port();
+        const std::string folderUrl = testServer->url("/demo/");
         // The demo document names its own server; it is pointed at this one.
         const std::string document =
             ReplaceAll(ReadFile(skinDir + "/korvane.xml"), "http://127.0.0.53/demo/", folderUrl);
@@ -491,14 +340,8 @@ int main(int argc, char** argv) {
         for (const std::string& name : ImageNames(params)) files.push_back({name, ReadFile(skinDir + "/" + name), true});
         if (files.size() < 3) throw std::runtime_error("the demo document names no loader image or skin");
 
-        if (testServer) {
-            TestReply reply;
-            reply.body = document;
-            testServer->route("/demo/korvane.xml", reply);
-            testServer->serveDir("/demo/", skinDir);
-        } else {
-            for (const ServedFile& f : files) memoryServer->put("/demo/" + f.name, f.bytes);
-        }
+        testServer->route("/demo/korvane.xml", BodyReply(document));
+        testServer->serveDir("/demo/", skinDir);
 
         size_t bytes = 0, chunks = 0, imageChunks = 0;
         for (const ServedFile& f : files) {
@@ -508,8 +351,7 @@ int main(int argc, char** argv) {
         }
         const double pause = MeasuredPause();
 
-        std::printf("Korvane start-up on the demo skin: %s (%s)\n", documentUrl.c_str(),
-                    useTestServer ? "scripted test server" : "one-piece replies from this process");
+        std::printf("Korvane start-up on the demo skin: %s\n", documentUrl.c_str());
         std::printf("%zu files (document and %zu images), %zu bytes, %zu chunks of %u bytes\n", files.size(),
                     files.size() - 1, bytes, chunks, static_cast<unsigned>(kReadChunkBytes));
         std::printf("%d runs after one warm-up; medians in ms\n\n", runs);
@@ -568,7 +410,6 @@ int main(int argc, char** argv) {
         std::printf("Ratio start -> visible / reference: %.1f (median of the runs' own ratios)\n", Median(ratio));
         std::printf("Ratio chunk pauses (all %zu) / reference: %.1f\n", chunks, pauses / reference);
         testServer.reset();
-        memoryServer.reset();
         OleUninitialize();
     } catch (const std::exception& e) {
         std::printf("startup_bench: %s\n", e.what());
