@@ -17,6 +17,7 @@
 #include "checker/check_logic.h"
 #include "checker/http_probe.h"
 #include "checker/report.h"
+#include "common/dib.h"
 #include "common/handles.h"
 #include "controls/info_win.h"
 #include "controls/loader_win.h"
@@ -59,12 +60,7 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
     if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxCheckedPixels) return image;
     std::vector<std::uint32_t> px(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader = Dib32Header(width, -height);
     UniqueDC dc(CreateCompatibleDC(nullptr));
     if (!dc) return image;
     if (GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(height), px.data(), &info, DIB_RGB_COLORS) != height)

@@ -1,5 +1,6 @@
 #include "controls/window_skin.h"
 
+#include "common/dib.h"
 #include "common/handles.h"
 
 #include <algorithm>
@@ -157,12 +158,7 @@ HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
         // Partial reads are well defined only in that orientation.
         if (bulk) {
             BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            info.bmiHeader.biWidth = width;
-            info.bmiHeader.biHeight = height;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
-            info.bmiHeader.biCompression = BI_RGB;
+            info.bmiHeader = Dib32Header(width, height);
             const int got = GetDIBits(dc, bitmap, static_cast<UINT>(height - top - rows),
                                       static_cast<UINT>(rows), strip.data(), &info, DIB_RGB_COLORS);
             if (got != rows) {

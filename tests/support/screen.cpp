@@ -1,5 +1,6 @@
 #include "support/screen.h"
 
+#include "common/dib.h"
 #include "common/handles.h"
 
 #include <algorithm>
@@ -30,12 +31,7 @@ struct BitmapInfo {
 // 32-bit top-down rows of a bitmap, read with GetDIBits.
 bool ReadRows(HBITMAP bitmap, int width, int height, std::vector<uint32_t>& rows) {
     BitmapInfo info;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 32;
-    info.header.biCompression = BI_RGB;
+    info.header = Dib32Header(width, -height);
     rows.assign(static_cast<size_t>(width) * height, 0);
     WindowDC screen(nullptr);
     return GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), rows.data(), info.get(),
@@ -187,12 +183,7 @@ HBITMAP MakeDeviceBitmap(int width, int height, const ColourAt& colour) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) rows[static_cast<size_t>(y) * width + x] = ToBgrWord(colour(x, y));
     BitmapInfo info;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 32;
-    info.header.biCompression = BI_RGB;
+    info.header = Dib32Header(width, -height);
     if (SetDIBits(screen.get(), bmp, 0, static_cast<UINT>(height), rows.data(), info.get(),
                   DIB_RGB_COLORS) != height) {
         DeleteObject(bmp);
@@ -217,12 +208,7 @@ Pixels CaptureScreen(const RECT& r) {
     WindowDC screen(nullptr);
     UniqueDC mem(CreateCompatibleDC(screen.get()));
     BitmapInfo info;
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = 32;
-    info.header.biCompression = BI_RGB;
+    info.header = Dib32Header(width, -height);
     void* bits = nullptr;
     UniqueBitmap dib(CreateDIBSection(screen.get(), info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!mem || !dib || !bits) return {};
