@@ -88,35 +88,28 @@ TEST_F(HttpFetch, CookiesAreNeitherStoredNorSent) {
     EXPECT_FALSE(reqs[1].hasHeader("Cookie"));
 }
 
-TEST_F(HttpFetch, SchemeIsCaseInsensitive) {
-    server().route("/case", BodyReply("ok"));
-    std::string url = server().url("/case");
-    url.replace(0, 4, "HtTP");
-    EXPECT_EQ(Fetch(url).body(), "ok");
-}
-
-TEST_F(HttpFetch, UrlEndingWithTheHostAsksForTheRoot) {
-    server().route("/", BodyReply("root"));
-    Fetched f = Fetch("http://" + server().host());
-    EXPECT_EQ(f.body(), "root");
-    auto reqs = server().requests();
-    ASSERT_EQ(reqs.size(), 1u);
-    // WinINet turns the empty object name into "/".
-    EXPECT_EQ(reqs[0].path, "/");
-}
-
-TEST_F(HttpFetch, ExplicitDefaultPortIsTheSameServer) {
-    server().route("/p80", BodyReply("eighty"));
-    EXPECT_EQ(Fetch("http://" + server().host() + ":80/p80").body(), "eighty");
-}
-
-TEST_F(HttpFetch, LongestPathGoesOutUnchanged) {
-    std::string path = "/" + std::string(1022, 'a');  // 1023 characters
-    server().route(path, BodyReply("long"));
-    EXPECT_EQ(Fetch(server().url(path)).body(), "long");
-    auto reqs = server().requests();
-    ASSERT_EQ(reqs.size(), 1u);
-    EXPECT_EQ(reqs[0].path, path);
+// The shapes of URL the splitter accepts all reach the server as meant. Every
+// shape is split natively elsewhere; here what goes over the wire is checked.
+TEST_F(HttpFetch, UrlShapesReachTheServerAsWritten) {
+    const std::string h = server().host();
+    const std::string longest = "/" + std::string(1022, 'a');  // 1023 characters
+    struct Case {
+        std::string url, path;
+    } cases[] = {
+        {"HtTP://" + h + "/case", "/case"},
+        // WinINet turns the empty object name into "/".
+        {"http://" + h, "/"},
+        {"http://" + h + ":80/p80", "/p80"},
+        {"http://" + h + longest, longest},
+    };
+    for (const Case& c : cases) {
+        server().clearRequests();
+        server().route(c.path, BodyReply("at " + c.path.substr(0, 8)));
+        EXPECT_EQ(Fetch(c.url).body(), "at " + c.path.substr(0, 8)) << c.url;
+        auto reqs = server().requests();
+        ASSERT_EQ(reqs.size(), 1u) << c.url;
+        EXPECT_EQ(reqs[0].path, c.path);
+    }
 }
 
 // URLs that must fail before anything reaches the network.
@@ -125,16 +118,8 @@ TEST_F(HttpFetch, UnusableUrlsMakeNoRequest) {
     const std::string h = server().host();
     const std::string urls[] = {
         "ftp://" + h + "/x",
-        "file://" + h + "/x",
         h + "/x",
-        "http:" + h + "/x",
-        "http:/" + h + "/x",
-        "http://",
-        "http:///x",
-        "http://" + h + ":/x",
         "http://" + h + ":0/x",
-        "http://" + h + ":65536/x",
-        "http://" + h + ":8o/x",
         "http://" + h + "/" + std::string(1023, 'a'),  // path of 1024
         "http://" + std::string(128, 'h') + "/x",
         "",
@@ -228,42 +213,23 @@ TEST_F(HttpFetch, BodyPastTheCapFailsAndKeepsNothing) {
     EXPECT_EQ(f.length, 0u);
 }
 
+// A connection that closes or breaks mid-body keeps what arrived; nothing at
+// all after the headers is an empty block, not a failure. WinINet hands over
+// nothing of a read that fails, so a reset comes after whole reads' worth.
 TEST_F(HttpFetch, BrokenConnectionKeepsWhatArrived) {
-    TestReply cut = Pattern(40000);
-    cut.cutAfter = 10000;
-    server().route("/cut", cut);
-    Fetched f = Fetch(server().url("/cut"));
-    EXPECT_TRUE(HoldsPattern(f, 10000));
-
-    // Nothing at all after the headers: an empty block, not a failure.
-    TestReply none = Pattern(5000);
-    none.cutAfter = 0;
-    server().route("/cut-at-once", none);
-    f = Fetch(server().url("/cut-at-once"));
-    ASSERT_TRUE(f.block);
-    EXPECT_EQ(f.length, 0u);
-    EXPECT_EQ(f.block.get()[0], '\0');
-}
-
-TEST_F(HttpFetch, FailedReadEndsTheBody) {
-    // WinINet hands over nothing of a read that fails, so the reset comes
-    // after whole reads' worth of bytes.
-    TestReply reset = Pattern(40000);
-    reset.cutAfter = 2 * kReadChunkBytes;
-    reset.resetAtCut = true;
-    server().route("/reset", reset);
-    Fetched f = Fetch(server().url("/reset"));
-    EXPECT_TRUE(HoldsPattern(f, 2 * kReadChunkBytes));
-
-    // The very first read fails: an empty block, not a failure.
-    TestReply resetAtOnce = Pattern(5000);
-    resetAtOnce.cutAfter = 0;
-    resetAtOnce.resetAtCut = true;
-    server().route("/reset-at-once", resetAtOnce);
-    f = Fetch(server().url("/reset-at-once"));
-    ASSERT_TRUE(f.block);
-    EXPECT_EQ(f.length, 0u);
-    EXPECT_EQ(f.block.get()[0], '\0');
+    struct Case {
+        long long cutAfter;
+        bool reset;
+    } cases[] = {{10000, false}, {0, false}, {2 * kReadChunkBytes, true}, {0, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.cutAfter) + (c.reset ? " reset" : " closed"));
+        TestReply cut = Pattern(40000);
+        cut.cutAfter = c.cutAfter;
+        cut.resetAtCut = c.reset;
+        const std::string path = "/cut" + std::to_string(c.cutAfter) + (c.reset ? "r" : "c");
+        server().route(path, cut);
+        EXPECT_TRUE(HoldsPattern(Fetch(server().url(path)), static_cast<size_t>(c.cutAfter)));
+    }
 }
 
 TEST_F(HttpFetch, SlowAndCloseDelimitedBodiesAssemble) {

@@ -21,7 +21,6 @@ TestReply Text(const std::string& body, int status = 200) {
     return r;
 }
 
-
 TEST_F(DocumentFetch, ServedDocumentLoads) {
     server().route("/shell/doc.xml",
                    Text("<?xml version=\"1.0\"?>\r\n<Korvane>\r\n"
