@@ -27,32 +27,7 @@ constexpr DWORD kWaitMs = 15000;
 // A 24-bit BMP file whose top-left pixel (the skin's cut-away colour) is
 // magenta and whose other pixels are one colour.
 std::string Bmp(int w, int h, COLORREF fill = RGB(40, 90, 200)) {
-    const int stride = (w * 3 + 3) & ~3;
-    const DWORD pixels = static_cast<DWORD>(stride) * h;
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof(BITMAPINFOHEADER);
-    fh.bfSize = fh.bfOffBits + pixels;
-    BITMAPINFOHEADER ih{};
-    ih.biSize = sizeof ih;
-    ih.biWidth = w;
-    ih.biHeight = h;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    ih.biSizeImage = pixels;
-    std::string out(reinterpret_cast<const char*>(&fh), sizeof fh);
-    out.append(reinterpret_cast<const char*>(&ih), sizeof ih);
-    for (int row = h - 1; row >= 0; --row) {
-        std::string line(stride, '\0');
-        for (int x = 0; x < w; ++x) {
-            COLORREF c = (x == 0 && row == 0) ? RGB(255, 0, 255) : fill;
-            line[x * 3] = static_cast<char>(GetBValue(c));
-            line[x * 3 + 1] = static_cast<char>(GetGValue(c));
-            line[x * 3 + 2] = static_cast<char>(GetRValue(c));
-        }
-        out += line;
-    }
-    return out;
+    return BmpFile(w, h, 24, [=](int x, int y) { return x == 0 && y == 0 ? RGB(255, 0, 255) : fill; });
 }
 
 using Params = std::vector<std::pair<std::string, std::string>>;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/paths.h"
+#include "support/screen.h"
 #include "support/test_server.h"
 
 namespace {
@@ -91,44 +92,12 @@ CheckRun RunChecker(const std::vector<std::string>& args, DWORD timeoutMs = 4500
 
 using Colour = std::function<std::uint32_t(int x, int y)>;  // 0xRRGGBB
 
-void Put16(std::string& s, std::uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-
 // A bottom-up 24-bit BMP file.
 std::string MakeBmp(int width, int height, const Colour& colour) {
-    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
-    std::string s = "BM";
-    Put32(s, 54 + rowBytes * height);
-    Put32(s, 0);
-    Put32(s, 54);
-    Put32(s, 40);
-    Put32(s, static_cast<std::uint32_t>(width));
-    Put32(s, static_cast<std::uint32_t>(height));
-    Put16(s, 1);
-    Put16(s, 24);
-    Put32(s, 0);
-    Put32(s, rowBytes * height);
-    Put32(s, 2835);
-    Put32(s, 2835);
-    Put32(s, 0);
-    Put32(s, 0);
-    for (int y = height - 1; y >= 0; --y) {
-        std::uint32_t n = 0;
-        for (int x = 0; x < width; ++x, n += 3) {
-            const std::uint32_t c = colour(x, y);
-            s += static_cast<char>(c & 0xFF);
-            s += static_cast<char>((c >> 8) & 0xFF);
-            s += static_cast<char>((c >> 16) & 0xFF);
-        }
-        for (; n < rowBytes; ++n) s += '\0';
-    }
-    return s;
+    return BmpFile(width, height, 24, [&](int x, int y) {
+        const std::uint32_t c = colour(x, y);
+        return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+    });
 }
 
 // Reads back a bottom-up 24-bit BMP file; empty on any surprise.

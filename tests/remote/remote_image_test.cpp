@@ -31,59 +31,12 @@ std::unique_ptr<CRemoteParams> Document(const std::string& content) {
     return params;
 }
 
-void Put16(std::string& s, std::uint16_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>(v >> 8);
-}
-void Put32(std::string& s, std::uint32_t v) {
-    Put16(s, static_cast<std::uint16_t>(v & 0xFFFF));
-    Put16(s, static_cast<std::uint16_t>(v >> 16));
-}
-
 // A bottom-up BMP file whose left half is red and right half blue, with a
 // green top row, so that size, orientation and colours can all be checked.
 std::string MakeBmp(int width, int height, int bitsPerPixel) {
-    const int paletteEntries = bitsPerPixel == 8 ? 256 : 0;
-    const int rowBytes = ((width * bitsPerPixel / 8) + 3) & ~3;
-    const std::uint32_t pixelOffset = 14 + 40 + paletteEntries * 4;
-    const std::uint32_t fileSize = pixelOffset + rowBytes * height;
-    std::string s;
-    s += "BM";
-    Put32(s, fileSize);
-    Put32(s, 0);
-    Put32(s, pixelOffset);
-    Put32(s, 40);
-    Put32(s, static_cast<std::uint32_t>(width));
-    Put32(s, static_cast<std::uint32_t>(height));
-    Put16(s, 1);
-    Put16(s, static_cast<std::uint16_t>(bitsPerPixel));
-    Put32(s, 0);  // BI_RGB
-    Put32(s, rowBytes * height);
-    Put32(s, 2835);
-    Put32(s, 2835);
-    Put32(s, paletteEntries);
-    Put32(s, 0);
-    // Palette (blue, green, red, 0): 0 red, 1 blue, 2 green, the rest grey.
-    for (int i = 0; i < paletteEntries; ++i) {
-        const unsigned char bgr[3][4] = {{0, 0, 255, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}};
-        for (int k = 0; k < 4; ++k) s += static_cast<char>(i < 3 ? bgr[i][k] : (k < 3 ? 128 : 0));
-    }
-    for (int row = 0; row < height; ++row) {  // file rows run bottom to top
-        const int y = height - 1 - row;
-        std::string line;
-        for (int x = 0; x < width; ++x) {
-            const int index = y == 0 ? 2 : (x < width / 2 ? 0 : 1);
-            if (bitsPerPixel == 8) {
-                line += static_cast<char>(index);
-            } else {
-                const unsigned char bgr[3][3] = {{0, 0, 255}, {255, 0, 0}, {0, 255, 0}};
-                line.append(reinterpret_cast<const char*>(bgr[index]), 3);
-            }
-        }
-        line.resize(rowBytes, '\0');
-        s += line;
-    }
-    return s;
+    return BmpFile(width, height, bitsPerPixel, [=](int x, int y) {
+        return y == 0 ? RGB(0, 255, 0) : (x < width / 2 ? RGB(255, 0, 0) : RGB(0, 0, 255));
+    });
 }
 
 std::string ReadFixture(const std::string& name) {

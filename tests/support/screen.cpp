@@ -174,6 +174,32 @@ HBITMAP MakeSolidDib(int width, int height, COLORREF colour, int bitsPerPixel) {
     return MakeDib(width, height, bitsPerPixel, [colour](int, int) { return colour; });
 }
 
+std::string BmpFile(int width, int height, int bitsPerPixel, const ColourAt& colour) {
+    UniqueBitmap dib(MakeDib(width, height, bitsPerPixel, colour, false));
+    DIBSECTION section{};
+    if (!dib || GetObjectA(dib.get(), sizeof section, &section) != sizeof section) return {};
+    RGBQUAD table[256];
+    UINT colours = 0;
+    if (bitsPerPixel <= 8) {
+        UniqueDC dc(CreateCompatibleDC(nullptr));
+        SelectScope select(dc.get(), dib.get());
+        colours = GetDIBColorTable(dc.get(), 0, 256, table);
+    }
+    const DWORD pixels = static_cast<DWORD>(Stride(width, bitsPerPixel)) * static_cast<DWORD>(height);
+    BITMAPINFOHEADER info = section.dsBmih;
+    info.biClrUsed = colours;
+    info.biSizeImage = pixels;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = static_cast<DWORD>(sizeof file + sizeof info + colours * sizeof(RGBQUAD));
+    file.bfSize = file.bfOffBits + pixels;
+    std::string out(reinterpret_cast<const char*>(&file), sizeof file);
+    out.append(reinterpret_cast<const char*>(&info), sizeof info);
+    out.append(reinterpret_cast<const char*>(table), colours * sizeof(RGBQUAD));
+    out.append(static_cast<const char*>(section.dsBm.bmBits), pixels);
+    return out;
+}
+
 HBITMAP MakeDeviceBitmap(int width, int height, const ColourAt& colour) {
     if (width <= 0 || height <= 0) return nullptr;
     WindowDC screen(nullptr);

@@ -37,6 +37,9 @@ HBITMAP MakeRawDib(int width, int height, int bitsPerPixel,
 HBITMAP MakeDib(int width, int height, int bitsPerPixel, const ColourAt& colour,
                 bool topDown = true);
 HBITMAP MakeSolidDib(int width, int height, COLORREF colour, int bitsPerPixel = 32);
+// The bytes of a bottom-up BMP file of such a DIB, as a server would send
+// it; empty on failure.
+std::string BmpFile(int width, int height, int bitsPerPixel, const ColourAt& colour);
 
 // A device-dependent bitmap (CreateCompatibleBitmap on the screen) showing
 // colour(x, y). Null on failure.
