@@ -191,15 +191,7 @@ protected:
     void Prepare(const std::string& params, int w = 0, int h = 0) {
         std::string doc = "<korvane>" + params;
         if (w) {
-            const int stride = (w * 3 + 3) & ~3;
-            BITMAPINFOHEADER bi{sizeof bi, w, h, 1, 24, BI_RGB, DWORD(stride * h), 0, 0, 0, 0};
-            BITMAPFILEHEADER bf{0x4D42, DWORD(sizeof bf + sizeof bi + bi.biSizeImage), 0, 0,
-                                DWORD(sizeof bf + sizeof bi)};
-            TestReply bmp;
-            bmp.body.assign(reinterpret_cast<char*>(&bf), sizeof bf);
-            bmp.body.append(reinterpret_cast<char*>(&bi), sizeof bi);
-            bmp.body.append(bi.biSizeImage, char(GetRValue(kGrey)));  // grey, 3 equal bytes
-            server.route("/img/loader.bmp", bmp);
+            server.route("/img/loader.bmp", BodyReply(BmpFile(w, h, 24, [](int, int) { return kGrey; })));
             doc += "<IMAGES_PATH>" + server.url("/img") +
                    "</IMAGES_PATH><APP_LOADER_IMAGE>loader.bmp</APP_LOADER_IMAGE>";
         }
@@ -245,36 +237,41 @@ TEST_F(LoaderThreadTest, WithoutALoaderImageItSignalsAndEndsAtOnce) {
     EXPECT_EQ(appState->loaderBitmap, nullptr);
 }
 
-TEST_F(LoaderThreadTest, FirstPositionNumberIsTheTopSecondTheLeft) {
-    Prepare("<APP_LOADER_POS>10,300</APP_LOADER_POS>"
-            "<APP_LOADER_TEXT_COLOR>FF00FF</APP_LOADER_TEXT_COLOR>", 200, 100);
+struct PositionCase {
+    const char* params;
+    LONG left, top;
+    COLORREF text;
+};
+
+class LoaderPositionTest : public LoaderThreadTest, public ::testing::WithParamInterface<PositionCase> {};
+
+// The first position number is the top, the second the left; a single
+// number is still the top. No colour gives black text.
+TEST_P(LoaderPositionTest, PositionAndTextColourFromTheDocument) {
+    const PositionCase& c = GetParam();
+    Prepare(c.params, 200, 100);
     ASSERT_TRUE(Start());
     ASSERT_NE(loader, nullptr);
     EXPECT_EQ(loader->bitmap, appState->loaderBitmap);
     const RECT r = WindowRect(loader->window);
-    EXPECT_EQ(r.left, 300);
-    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.left, c.left);
+    EXPECT_EQ(r.top, c.top);
     EXPECT_EQ(r.right - r.left, 200);
     EXPECT_EQ(r.bottom - r.top, 100);
-    EXPECT_TRUE(ScreenShows(loader->window, [](const Pixels& p) {
+    EXPECT_TRUE(ScreenShows(loader->window, [&](const Pixels& p) {
         return CountNear(p, RECT{0, 0, 200, 90}, kGrey) == 200 * 90 &&
-               CountNear(p, RECT{20, 90, 180, 100}, kMagenta) > 10;
+               CountNear(p, RECT{20, 90, 180, 100}, c.text) > 10;
     }));
     SendMessageA(loader->window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ExpectThreadEndedAndEventStillOpen();
 }
 
-TEST_F(LoaderThreadTest, ASingleNumberIsTheTopAndNoColourGivesBlackText) {
-    Prepare("<APP_LOADER_POS>50</APP_LOADER_POS>", 200, 100);
-    ASSERT_TRUE(Start());
-    ASSERT_NE(loader, nullptr);
-    const RECT r = WindowRect(loader->window);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 50);
-    EXPECT_TRUE(ScreenShows(loader->window, [](const Pixels& p) {
-        return CountNear(p, RECT{20, 90, 180, 100}, kBlack) > 10;
-    }));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Documents, LoaderPositionTest,
+    ::testing::Values(
+        PositionCase{"<APP_LOADER_POS>10,300</APP_LOADER_POS><APP_LOADER_TEXT_COLOR>FF00FF</APP_LOADER_TEXT_COLOR>",
+                     300, 10, kMagenta},
+        PositionCase{"<APP_LOADER_POS>50</APP_LOADER_POS>", 0, 50, kBlack}));
 
 // Refuses the loader window on the thread it is installed for.
 LRESULT CALLBACK RefuseLoaderWindow(int code, WPARAM wParam, LPARAM lParam) {

@@ -253,12 +253,6 @@ Pixels CaptureWindow(HWND wnd) {
     return CaptureScreen(r);
 }
 
-COLORREF ScreenPixel(int x, int y) {
-    RECT r{x, y, x + 1, y + 1};
-    Pixels p = CaptureScreen(r);
-    return p.data.empty() ? CLR_INVALID : p.data[0];
-}
-
 bool SameRegion(HRGN a, HRGN b) { return a && b && EqualRgn(a, b); }
 
 std::vector<RECT> RegionRects(HRGN region) {

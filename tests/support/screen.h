@@ -53,7 +53,6 @@ Pixels ReadBitmap(HBITMAP bitmap);
 Pixels CaptureScreen(const RECT& screenRect);
 // The screen under a window's whole rectangle (frame included).
 Pixels CaptureWindow(HWND wnd);
-COLORREF ScreenPixel(int x, int y);
 
 // Regions. RegionRects lists a region's rectangles; DescribeRegion prints them
 // (bounded) for failure messages.
