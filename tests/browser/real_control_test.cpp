@@ -30,16 +30,10 @@ std::vector<ChildInfo> Children(HWND parent) {
     return found;
 }
 
-bool SameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 std::string Describe(const std::vector<ChildInfo>& children) {
     std::string text;
     for (const ChildInfo& c : children) {
-        text += c.className + " at " + std::to_string(c.inParent.left) + "," +
-                std::to_string(c.inParent.top) + "," + std::to_string(c.inParent.right) + "," +
-                std::to_string(c.inParent.bottom) + "; ";
+        text += c.className + " at " + DescribeRect(c.inParent) + "; ";
     }
     return text;
 }

@@ -72,12 +72,6 @@ Images MakeImages(int extra = 0) {
     return ::testing::AssertionSuccess();
 }
 
-RECT ScreenRectOf(HWND wnd) {
-    RECT r{};
-    GetWindowRect(wnd, &r);
-    return r;
-}
-
 }  // namespace
 
 class BitButtonTest : public ::testing::Test {
@@ -132,7 +126,7 @@ TEST_F(BitButtonTest, CreateMakesAVisibleChildOfTheNormalImagesSize) {
     EXPECT_STREQ(text, "CBITBUTTON");
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(w, GWL_STYLE)) & ~WS_VISIBLE, static_cast<DWORD>(WS_CHILD));
     EXPECT_TRUE(IsWindowVisible(w));
-    RECT r = ScreenRectOf(w);
+    RECT r = WindowRect(w);
     EXPECT_EQ(r.left, kParentX + 30);
     EXPECT_EQ(r.top, kParentY + 20);
     EXPECT_EQ(r.right - r.left, kButtonW);
@@ -181,7 +175,7 @@ TEST_F(BitButtonTest, RealMouseShowsHotPressedAndNormalAndFiresOnce) {
     HWND w = Make(b, 50, 40);
     ASSERT_NE(w, nullptr);
     PumpMessages(30, 500);
-    const RECT r = ScreenRectOf(w);
+    const RECT r = WindowRect(w);
     const int cx = r.left + 10, cy = r.top + 10;
 
     MouseMoveTo(cx, cy);
@@ -219,7 +213,7 @@ TEST_F(BitButtonTest, MovingInWithTheLeftButtonHeldDoesNotMakeItHot) {
     CBitButton b;
     HWND w = Make(b, 50, 40);
     PumpMessages(30, 500);
-    const RECT r = ScreenRectOf(w);
+    const RECT r = WindowRect(w);
     // Press on the parent, then slide onto the button.
     MouseMoveTo(r.left - 20, r.top + 10);
     MouseLeftDown();
@@ -286,7 +280,7 @@ TEST_F(BitButtonTest, TheStateIsSharedByEveryButton) {
     HWND wa = Make(a, 20, 20);
     HWND wb = Make(b, 150, 20, 10);
     PumpMessages(30, 500);
-    const RECT ra = ScreenRectOf(wa), rb = ScreenRectOf(wb);
+    const RECT ra = WindowRect(wa), rb = WindowRect(wb);
     MouseMoveTo(ra.left + 5, ra.top + 5);
     ASSERT_TRUE(PumpUntil([] { return g_buttonState == 1; }));
     Repaint(wb);
@@ -314,7 +308,7 @@ TEST_F(BitButtonTest, EraseBackgroundIsRefusedAndDestroyPostsQuit) {
         EXPECT_EQ(SendMessageA(w, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0), 0);
     }
     PumpMessages(30, 300);
-    EXPECT_TRUE(ScreenIs(ScreenRectOf(w), kNormal)) << "nothing erased";
+    EXPECT_TRUE(ScreenIs(WindowRect(w), kNormal)) << "nothing erased";
     TakeQuitMessage();
     DestroyWindow(w);
     EXPECT_TRUE(TakeQuitMessage());

@@ -39,12 +39,6 @@ bool ScreenShows(HWND wnd, const std::function<bool(const Pixels&)>& check) {
     return true;
 }
 
-RECT WindowRect(HWND wnd) {
-    RECT r{};
-    GetWindowRect(wnd, &r);
-    return r;
-}
-
 TEST(LoaderGeometry, PlacesTheLoaderAndItsProgressLine) {
     struct Case {
         int x, y, w, h, sw, sh;

@@ -253,6 +253,21 @@ Pixels CaptureWindow(HWND wnd) {
     return CaptureScreen(r);
 }
 
+RECT WindowRect(HWND wnd) {
+    RECT r{};
+    GetWindowRect(wnd, &r);
+    return r;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string DescribeRect(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
 bool SameRegion(HRGN a, HRGN b) { return a && b && EqualRgn(a, b); }
 
 std::vector<RECT> RegionRects(HRGN region) {

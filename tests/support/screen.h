@@ -54,6 +54,12 @@ Pixels CaptureScreen(const RECT& screenRect);
 // The screen under a window's whole rectangle (frame included).
 Pixels CaptureWindow(HWND wnd);
 
+// A window's whole rectangle on screen; empty when there is no such window.
+RECT WindowRect(HWND wnd);
+bool SameRect(const RECT& a, const RECT& b);
+// "left,top,right,bottom", for failure messages.
+std::string DescribeRect(const RECT& r);
+
 // Regions. RegionRects lists a region's rectangles; DescribeRegion prints them
 // (bounded) for failure messages.
 bool SameRegion(HRGN a, HRGN b);
