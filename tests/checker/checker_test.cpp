@@ -300,6 +300,13 @@ void ExpectPreview(const std::string& path, const std::vector<std::uint32_t>& ex
     EXPECT_EQ(wrong, 0) << first;
 }
 
+// A finished run with this exit code whose report holds every one of lines.
+void ExpectReport(const CheckRun& run, DWORD exitCode, const std::vector<std::string>& lines) {
+    ASSERT_TRUE(run.finished) << run.dump();
+    EXPECT_EQ(run.exitCode, exitCode) << run.dump();
+    for (const std::string& line : lines) EXPECT_TRUE(run.has(line)) << line << "\n" << run.dump();
+}
+
 TEST(Checker, SoundSkinIsReportedInTheShellsOrderWithAPreview) {
     TestServer server;
     ServeImages(server);
@@ -400,30 +407,27 @@ TEST(Checker, MissingOptionalParametersSayWhatTheShellDoesInstead) {
         skin.params.erase(name);
     skin.params["BUTTON_HOME_POS"] = "0,0";
     const CheckRun run = RunChecker({Serve(server, "/optional.xml", skin.document())});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u) << run.dump();
-    for (const char* line : {
-             "PARAM APP_TITLE missing -> no title",
-             "PARAM APP_START_POS missing -> window centred",
-             "PARAM APP_LOADER_IMAGE missing -> no loader window",
-             "PARAM APP_LOADER_POS not read -> no loader window",
-             "PARAM APP_LOADER_TEXT_COLOR not read -> no loader window",
-             "PARAM APP_TOP_MOST missing -> false: not top-most",
-             "PARAM APP_STATUS_COLOR missing -> colour FFFFFF",
-             "PARAM APP_STATUS_RECT missing -> status line at 0,0 with no size",
-             "PARAM APP_NAVIGATE_TO missing -> no start page",
-             "PARAM BUTTON_MIN_POS missing -> button not created",
-             "PARAM BUTTON_MIN_NORMAL not read -> no position",
-             "BUTTON MIN not created: no position",
-             "PARAM BUTTON_BACK_HOT missing -> button not created",
-             "BUTTON BACK not created: an image did not load",
-             "BUTTON HOME not created: position 0,0",
-             "BUTTON CLOSE created x=12 y=11 size=16x16",
-             // Centred on 1024x768: 512 - 100, 384 - 60.
-             "GEOMETRY WINDOW x=412 y=324 size=200x120 centred",
-             "VERDICT 0 shell would start",
-         })
-        EXPECT_TRUE(run.has(line)) << line << "\n" << run.dump();
+    ExpectReport(run, 0, {
+        "PARAM APP_TITLE missing -> no title",
+        "PARAM APP_START_POS missing -> window centred",
+        "PARAM APP_LOADER_IMAGE missing -> no loader window",
+        "PARAM APP_LOADER_POS not read -> no loader window",
+        "PARAM APP_LOADER_TEXT_COLOR not read -> no loader window",
+        "PARAM APP_TOP_MOST missing -> false: not top-most",
+        "PARAM APP_STATUS_COLOR missing -> colour FFFFFF",
+        "PARAM APP_STATUS_RECT missing -> status line at 0,0 with no size",
+        "PARAM APP_NAVIGATE_TO missing -> no start page",
+        "PARAM BUTTON_MIN_POS missing -> button not created",
+        "PARAM BUTTON_MIN_NORMAL not read -> no position",
+        "BUTTON MIN not created: no position",
+        "PARAM BUTTON_BACK_HOT missing -> button not created",
+        "BUTTON BACK not created: an image did not load",
+        "BUTTON HOME not created: position 0,0",
+        "BUTTON CLOSE created x=12 y=11 size=16x16",
+        // Centred on 1024x768: 512 - 100, 384 - 60.
+        "GEOMETRY WINDOW x=412 y=324 size=200x120 centred",
+        "VERDICT 0 shell would start",
+    });
     // Without a loader image the skin is where the folder is first looked up.
     EXPECT_EQ(ParamOrder(run).at(3), "SKIN");
     EXPECT_EQ(ParamOrder(run).at(4), "IMAGES_PATH");
@@ -445,31 +449,28 @@ TEST(Checker, ValuesTheShellReadsOtherwiseThanMeantAreWarned) {
     skin.after = "<APP_TOP_MOST>true</APP_TOP_MOST><BUTTON_CLOSE_OFFSET>1</BUTTON_CLOSE_OFFSET>";
     skin.before = "<SKIN_EXTRA>x</SKIN_EXTRA>";
     const CheckRun run = RunChecker({Serve(server, "/odd.xml", skin.document())});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u) << run.dump();
-    for (const char* line : {
-             "PARAM APP_START_POS = \"100\" -> read as missing: window centred",
-             "WARN APP_START_POS: a single number where two are needed: read as missing",
-             "PARAM APP_TOP_MOST = \"yes\" -> false",
-             "WARN APP_TOP_MOST: \"yes\" has no \"true\": read as false",
-             "WARN APP_TOP_MOST: also written outside <korvane>: that one is ignored",
-             "WARN APP_SHOW_IE_MENU: \"untrue\" contains \"true\": read as true",
-             "PARAM APP_STATUS_COLOR = \"#FF8000\" -> colour 000000",
-             "WARN APP_STATUS_COLOR: \"#FF8000\" is not six hexadecimal digits: read as 000000",
-             "WARN APP_LOADER_TEXT_COLOR: \"FFF\" is not six hexadecimal digits: read as 000FFF",
-             // One number still places the loader: it is the top.
-             "PARAM APP_LOADER_POS = \"7\" -> top=7 left=0",
-             "WARN APP_LOADER_POS: a single number where 2 are needed: the others are 0",
-             "PARAM APP_BROWSER_RECT = \"10px,30,180,60,5\" -> x=10 y=30 width=180 height=60",
-             "WARN APP_BROWSER_RECT: \"10px\" is not a plain number: read as 10",
-             "WARN APP_BROWSER_RECT: 5 numbers: only the first four are used",
-             "PARAM APP_NAVIGATE_TO missing -> no start page",
-             "WARN APP_NAVIGATE_TO: value of 1100 characters is longer than 1023: read as missing",
-             "PARAM APP_TITLE = \"Test Skin\"",
-             "WARN APP_TITLE: written 2 times: the first value counts",
-             "VERDICT 0 shell would start",
-         })
-        EXPECT_TRUE(run.has(line)) << line << "\n" << run.dump();
+    ExpectReport(run, 0, {
+        "PARAM APP_START_POS = \"100\" -> read as missing: window centred",
+        "WARN APP_START_POS: a single number where two are needed: read as missing",
+        "PARAM APP_TOP_MOST = \"yes\" -> false",
+        "WARN APP_TOP_MOST: \"yes\" has no \"true\": read as false",
+        "WARN APP_TOP_MOST: also written outside <korvane>: that one is ignored",
+        "WARN APP_SHOW_IE_MENU: \"untrue\" contains \"true\": read as true",
+        "PARAM APP_STATUS_COLOR = \"#FF8000\" -> colour 000000",
+        "WARN APP_STATUS_COLOR: \"#FF8000\" is not six hexadecimal digits: read as 000000",
+        "WARN APP_LOADER_TEXT_COLOR: \"FFF\" is not six hexadecimal digits: read as 000FFF",
+        // One number still places the loader: it is the top.
+        "PARAM APP_LOADER_POS = \"7\" -> top=7 left=0",
+        "WARN APP_LOADER_POS: a single number where 2 are needed: the others are 0",
+        "PARAM APP_BROWSER_RECT = \"10px,30,180,60,5\" -> x=10 y=30 width=180 height=60",
+        "WARN APP_BROWSER_RECT: \"10px\" is not a plain number: read as 10",
+        "WARN APP_BROWSER_RECT: 5 numbers: only the first four are used",
+        "PARAM APP_NAVIGATE_TO missing -> no start page",
+        "WARN APP_NAVIGATE_TO: value of 1100 characters is longer than 1023: read as missing",
+        "PARAM APP_TITLE = \"Test Skin\"",
+        "WARN APP_TITLE: written 2 times: the first value counts",
+        "VERDICT 0 shell would start",
+    });
     // Tags that only begin with a parameter's name are other tags.
     for (const std::string& l : run.starting("WARN SKIN")) ADD_FAILURE() << l;
     for (const std::string& l : run.starting("WARN BUTTON_CLOSE")) ADD_FAILURE() << l;
@@ -492,24 +493,21 @@ TEST(Checker, GeometryFaultsAndTheClippedPreview) {
     const std::string preview = PreviewPath("geometry");
     DeleteFileA(preview.c_str());
     const CheckRun run = RunChecker({"--preview", preview, Serve(server, "/geometry.xml", skin.document())});
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0u) << run.dump();
-    for (const char* line : {
-             "WARN WINDOW: does not fit a 1024x768 screen",
-             "GEOMETRY BROWSER x=150 y=30 size=100x60 outside=3000 cut=0",
-             "WARN BROWSER: 3000 pixels lie outside the 200x120 skin",
-             "WARN STATUS: has no area",
-             // Columns 200 and 201 are off the skin; 190..199 by 2..9 are cut.
-             "GEOMETRY BUTTON_CLOSE x=186 y=2 size=16x16 outside=32 cut=80",
-             "WARN BUTTON_CLOSE: 80 pixels lie over cut-away pixels",
-             "WARN BUTTON_MIN: overlaps BUTTON_BACK",
-             "WARN BUTTON_FORWARD: 156 pixels lie outside the 200x120 skin",
-             "WARN BUTTON_HOME: overlaps the browser rectangle",
-             "GEOMETRY LOADER x=472 y=359 size=80x50 strip=8,45,64x5",
-             "WARN LOADER: the progress strip is 64x5: the 12-pixel text is cut",
-             "VERDICT 0 shell would start",
-         })
-        EXPECT_TRUE(run.has(line)) << line << "\n" << run.dump();
+    ExpectReport(run, 0, {
+        "WARN WINDOW: does not fit a 1024x768 screen",
+        "GEOMETRY BROWSER x=150 y=30 size=100x60 outside=3000 cut=0",
+        "WARN BROWSER: 3000 pixels lie outside the 200x120 skin",
+        "WARN STATUS: has no area",
+        // Columns 200 and 201 are off the skin; 190..199 by 2..9 are cut.
+        "GEOMETRY BUTTON_CLOSE x=186 y=2 size=16x16 outside=32 cut=80",
+        "WARN BUTTON_CLOSE: 80 pixels lie over cut-away pixels",
+        "WARN BUTTON_MIN: overlaps BUTTON_BACK",
+        "WARN BUTTON_FORWARD: 156 pixels lie outside the 200x120 skin",
+        "WARN BUTTON_HOME: overlaps the browser rectangle",
+        "GEOMETRY LOADER x=472 y=359 size=80x50 strip=8,45,64x5",
+        "WARN LOADER: the progress strip is 64x5: the 12-pixel text is cut",
+        "VERDICT 0 shell would start",
+    });
 
     std::vector<Placed> placed = {{186, 2, 0}, {20, 11, 1}, {30, 11, 2}, {190, 110, 3}, {140, 40, 4}, {112, 11, 5}};
     ExpectPreview(preview, ExpectedPreview(placed, 150, 30, 100, 60, 10, 95, 0, 14));
@@ -561,23 +559,20 @@ TEST(Checker, BrokenAndHostileImagesAreReportedNotFatal) {
     skin.params["BUTTON_HOME_NORMAL"] = "cut.bmp";
     skin.params["BUTTON_REFRESH_NORMAL"] = "icon.ico";
     const CheckRun run = RunChecker({Serve(server, "/broken.xml", skin.document())});
-    ASSERT_TRUE(run.finished) << run.dump();
-    EXPECT_EQ(run.exitCode, 0u) << run.dump();
     const std::string decoder = "the picture decoder does not accept it (BMP, GIF or JPEG only) -> ";
-    for (const std::string& line : std::vector<std::string>{
-             "WARN APP_LOADER_IMAGE: not loaded: " + decoder + "no loader window",
-             // The decoder makes up what a short BMP file lacks.
-             std::string("WARN BUTTON_CLOSE_NORMAL: the file has 300 of the 822 bytes its header promises: the "
-                         "picture is incomplete"),
-             std::string("WARN BUTTON_HOME_NORMAL: the file has 200 of the 822 bytes its header promises: the "
-                         "picture is incomplete"),
-             "WARN BUTTON_MIN_NORMAL: not loaded: " + decoder + "button not created",
-             "WARN BUTTON_BACK_NORMAL: not loaded: " + decoder + "button not created",
-             std::string("WARN BUTTON_FORWARD_NORMAL: not loaded: the file is larger than 1 MiB -> button not created"),
-             "WARN BUTTON_REFRESH_NORMAL: not loaded: " + decoder + "button not created",
-             std::string("VERDICT 0 shell would start"),
-         })
-        EXPECT_TRUE(run.has(line)) << line << "\n" << run.dump();
+    ExpectReport(run, 0, {
+        "WARN APP_LOADER_IMAGE: not loaded: " + decoder + "no loader window",
+        // The decoder makes up what a short BMP file lacks.
+        std::string("WARN BUTTON_CLOSE_NORMAL: the file has 300 of the 822 bytes its header promises: the "
+                    "picture is incomplete"),
+        std::string("WARN BUTTON_HOME_NORMAL: the file has 200 of the 822 bytes its header promises: the "
+                    "picture is incomplete"),
+        "WARN BUTTON_MIN_NORMAL: not loaded: " + decoder + "button not created",
+        "WARN BUTTON_BACK_NORMAL: not loaded: " + decoder + "button not created",
+        std::string("WARN BUTTON_FORWARD_NORMAL: not loaded: the file is larger than 1 MiB -> button not created"),
+        "WARN BUTTON_REFRESH_NORMAL: not loaded: " + decoder + "button not created",
+        "VERDICT 0 shell would start",
+    });
     EXPECT_NE(run.starting("IMAGE BUTTON_FORWARD_NORMAL ").at(0).find(" status=200 bytes=over-1MiB decoded=no "),
               std::string::npos)
         << run.dump();
