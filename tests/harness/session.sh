@@ -51,6 +51,10 @@ start() {
         # two seconds for one at every show, hide and destroy.
         "$WINELIB/wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
             /d N /f >/dev/null 2>&1 9>&- </dev/null || true
+        # A crashing test program must fail its test, not wait for someone to
+        # close Wine's crash dialog (which also keeps its output pipes open).
+        "$WINELIB/wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1 9>&- </dev/null || true
         "$WINELIB/wineserver" -w 9>&-
         touch "$WINEPREFIX/.korvane-ready"
     fi
