@@ -136,7 +136,7 @@ DOCUMENT = """<html><head><title>Korvane demo skin</title></head><body>
   <APP_TITLE>Korvane Demo</APP_TITLE>
   <IMAGES_PATH>http://127.0.0.53/demo/</IMAGES_PATH>
   <SKIN>skin.bmp</SKIN>
-  <APP_START_POS>0</APP_START_POS>
+  <APP_START_POS>212,174</APP_START_POS>
   <APP_TOP_MOST>false</APP_TOP_MOST>
   <APP_LOADER_IMAGE>loader.bmp</APP_LOADER_IMAGE>
   <APP_LOADER_POS>0,0</APP_LOADER_POS>
