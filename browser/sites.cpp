@@ -7,10 +7,6 @@
 
 // ---- CClientSite ----------------------------------------------------------
 
-STDMETHODIMP CClientSite::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
-STDMETHODIMP_(ULONG) CClientSite::AddRef() { return host->AddRef(); }
-STDMETHODIMP_(ULONG) CClientSite::Release() { return host->Release(); }
-
 STDMETHODIMP CClientSite::SaveObject() { return E_NOTIMPL; }
 STDMETHODIMP CClientSite::GetMoniker(DWORD, DWORD, IMoniker**) { return E_NOTIMPL; }
 STDMETHODIMP CClientSite::GetContainer(IOleContainer**) { return E_NOTIMPL; }
@@ -19,10 +15,6 @@ STDMETHODIMP CClientSite::OnShowWindow(BOOL) { return E_NOTIMPL; }
 STDMETHODIMP CClientSite::RequestNewObjectLayout() { return E_NOTIMPL; }
 
 // ---- CInPlaceSite ---------------------------------------------------------
-
-STDMETHODIMP CInPlaceSite::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
-STDMETHODIMP_(ULONG) CInPlaceSite::AddRef() { return host->AddRef(); }
-STDMETHODIMP_(ULONG) CInPlaceSite::Release() { return host->Release(); }
 
 STDMETHODIMP CInPlaceSite::GetWindow(HWND* wnd) {
     if (!wnd) return E_INVALIDARG;
@@ -64,10 +56,6 @@ STDMETHODIMP CInPlaceSite::OnPosRectChange(LPCRECT) { return E_NOTIMPL; }
 
 // ---- CInPlaceFrame --------------------------------------------------------
 
-STDMETHODIMP CInPlaceFrame::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
-STDMETHODIMP_(ULONG) CInPlaceFrame::AddRef() { return host->AddRef(); }
-STDMETHODIMP_(ULONG) CInPlaceFrame::Release() { return host->Release(); }
-
 STDMETHODIMP CInPlaceFrame::GetWindow(HWND* wnd) {
     if (!wnd) return E_INVALIDARG;
     *wnd = host->parentWnd;
@@ -101,10 +89,6 @@ STDMETHODIMP CInPlaceFrame::TranslateAccelerator(LPMSG, WORD) { return E_NOTIMPL
 
 // ---- CUIHandler -----------------------------------------------------------
 
-STDMETHODIMP CUIHandler::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
-STDMETHODIMP_(ULONG) CUIHandler::AddRef() { return host->AddRef(); }
-STDMETHODIMP_(ULONG) CUIHandler::Release() { return host->Release(); }
-
 STDMETHODIMP CUIHandler::ShowContextMenu(DWORD id, POINT*, IUnknown*, IDispatch*) {
     // S_FALSE lets the control show its own menu; S_OK claims the click and
     // nothing appears. Form controls keep their menu (cut, copy, paste).
@@ -137,10 +121,6 @@ STDMETHODIMP CUIHandler::TranslateUrl(DWORD, LPWSTR, LPWSTR*) { return E_NOTIMPL
 STDMETHODIMP CUIHandler::FilterDataObject(IDataObject*, IDataObject**) { return E_NOTIMPL; }
 
 // ---- CEventSink -----------------------------------------------------------
-
-STDMETHODIMP CEventSink::QueryInterface(REFIID iid, void** out) { return host->QueryInterface(iid, out); }
-STDMETHODIMP_(ULONG) CEventSink::AddRef() { return host->AddRef(); }
-STDMETHODIMP_(ULONG) CEventSink::Release() { return host->Release(); }
 
 STDMETHODIMP CEventSink::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
 STDMETHODIMP CEventSink::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }

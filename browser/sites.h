@@ -3,13 +3,25 @@
 #pragma once
 #include "browser/browser_host.h"
 
-class CClientSite final : public IOleClientSite {
+// The identity every site shares with its host: one object as the control
+// sees it, one reference count.
+template <typename Interface>
+class CHostSite : public Interface {
 public:
-    explicit CClientSite(CBrowserHost* owner) : host(owner) {}
+    explicit CHostSite(CBrowserHost* owner) : host(owner) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        return host->QueryInterface(iid, out);
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return host->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return host->Release(); }
+
+    CBrowserHost* host;
+};
+
+class CClientSite final : public CHostSite<IOleClientSite> {
+public:
+    using CHostSite::CHostSite;
 
     STDMETHODIMP SaveObject() override;
     STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
@@ -17,17 +29,11 @@ public:
     STDMETHODIMP ShowObject() override;
     STDMETHODIMP OnShowWindow(BOOL show) override;
     STDMETHODIMP RequestNewObjectLayout() override;
-
-    CBrowserHost* host;
 };
 
-class CInPlaceSite final : public IOleInPlaceSite {
+class CInPlaceSite final : public CHostSite<IOleInPlaceSite> {
 public:
-    explicit CInPlaceSite(CBrowserHost* owner) : host(owner) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    using CHostSite::CHostSite;
 
     STDMETHODIMP GetWindow(HWND* wnd) override;
     STDMETHODIMP ContextSensitiveHelp(BOOL enterMode) override;
@@ -43,18 +49,12 @@ public:
     STDMETHODIMP DiscardUndoState() override;
     STDMETHODIMP DeactivateAndUndo() override;
     STDMETHODIMP OnPosRectChange(LPCRECT position) override;
-
-    CBrowserHost* host;
 };
 
 // Serves as both the in-place frame and the document window.
-class CInPlaceFrame final : public IOleInPlaceFrame {
+class CInPlaceFrame final : public CHostSite<IOleInPlaceFrame> {
 public:
-    explicit CInPlaceFrame(CBrowserHost* owner) : host(owner) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    using CHostSite::CHostSite;
 
     STDMETHODIMP GetWindow(HWND* wnd) override;
     STDMETHODIMP ContextSensitiveHelp(BOOL enterMode) override;
@@ -68,17 +68,11 @@ public:
     STDMETHODIMP SetStatusText(LPCOLESTR text) override;
     STDMETHODIMP EnableModeless(BOOL enable) override;
     STDMETHODIMP TranslateAccelerator(LPMSG msg, WORD id) override;
-
-    CBrowserHost* host;
 };
 
-class CUIHandler final : public IDocHostUIHandler {
+class CUIHandler final : public CHostSite<IDocHostUIHandler> {
 public:
-    explicit CUIHandler(CBrowserHost* owner) : host(owner) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    using CHostSite::CHostSite;
 
     STDMETHODIMP ShowContextMenu(DWORD id, POINT* point, IUnknown* commandTarget,
                                  IDispatch* object) override;
@@ -98,19 +92,13 @@ public:
     STDMETHODIMP GetExternal(IDispatch** external) override;
     STDMETHODIMP TranslateUrl(DWORD translate, LPWSTR urlIn, LPWSTR* urlOut) override;
     STDMETHODIMP FilterDataObject(IDataObject* data, IDataObject** replacement) override;
-
-    CBrowserHost* host;
 };
 
 // Advised on the control's DWebBrowserEvents2 connection point; every event is
 // ignored.
-class CEventSink final : public IDispatch {
+class CEventSink final : public CHostSite<IDispatch> {
 public:
-    explicit CEventSink(CBrowserHost* owner) : host(owner) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    using CHostSite::CHostSite;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
@@ -118,6 +106,4 @@ public:
                                DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
-
-    CBrowserHost* host;
 };
