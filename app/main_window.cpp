@@ -5,6 +5,7 @@
 #include "browser/browser_host.h"
 #include "controls/bit_button.h"
 #include "remote/remote_params.h"
+#include "remote/skin_params.h"
 
 #include <cstdint>
 #include <cstring>
@@ -12,41 +13,19 @@
 
 namespace {
 
-struct ButtonRow {
-    const char* progressText;
-    const char* positionName;
-    const char* pressedName;
-    const char* hotName;
-    const char* normalName;
-    int slot;
-    UINT message;
-    WPARAM wParam;
-    const char* loadedFormat;
-};
-
-// Table order is creation order. Slot 5 stays free: refresh takes slot 6.
-const ButtonRow kButtons[] = {
-    {"Getting Close Button Images", "BUTTON_CLOSE_POS", "BUTTON_CLOSE_CLICK", "BUTTON_CLOSE_HOT",
-     "BUTTON_CLOSE_NORMAL", 0, WM_SYSCOMMAND, SC_CLOSE, "Loading %s"},
-    {"Getting Minimizee Button Images", "BUTTON_MIN_POS", "BUTTON_MIN_CLICK", "BUTTON_MIN_HOT",
-     "BUTTON_MIN_NORMAL", 1, WM_SYSCOMMAND, SC_MINIMIZE, "Loaded %s"},
-    {"Getting Browser GoBack Button Images", "BUTTON_BACK_POS", "BUTTON_BACK_CLICK",
-     "BUTTON_BACK_HOT", "BUTTON_BACK_NORMAL", 2, kCmdGoBack, 0, "Loaded %s"},
-    {"Getting Browser GoForward Button Images", "BUTTON_FORWARD_POS", "BUTTON_FORWARD_CLICK",
-     "BUTTON_FORWARD_HOT", "BUTTON_FORWARD_NORMAL", 3, kCmdGoForward, 0, "Loaded %s"},
-    {"Getting Browser GoHome Button Images", "BUTTON_HOME_POS", "BUTTON_HOME_CLICK",
-     "BUTTON_HOME_HOT", "BUTTON_HOME_NORMAL", 4, kCmdGoHome, 0, "Loaded %s"},
-    {"Getting Browser Refresh Button Images", "BUTTON_REFRESH_POS", "BUTTON_REFRESH_CLICK",
-     "BUTTON_REFRESH_HOT", "BUTTON_REFRESH_NORMAL", 6, kCmdRefresh, 0, "Loaded %s"},
-};
+static_assert(kMsgSysCommand == WM_SYSCOMMAND && kSysClose == SC_CLOSE &&
+                  kSysMinimise == SC_MINIMIZE && kMsgGoHome == kCmdGoHome &&
+                  kMsgGoBack == kCmdGoBack && kMsgGoForward == kCmdGoForward &&
+                  kMsgRefresh == kCmdRefresh,
+              "the button table's messages are the window system's");
 
 void BuildBrowser(HWND wnd, const std::int32_t rect[4]) {
     CBrowserHost* host = new (std::nothrow) CBrowserHost;
     if (!host) return;
-    bool showMenu = remoteParams->GetParamBool("APP_SHOW_IE_MENU", false);
+    bool showMenu = remoteParams->GetParamBool(param::kShowIeMenu, false);
     // Too long a start URL counts as none: a cut one would open the wrong page.
     char startUrl[kValueCapacity];
-    const char* url = remoteParams->GetParamString("APP_NAVIGATE_TO", startUrl, sizeof startUrl);
+    const char* url = remoteParams->GetParamString(param::kNavigateTo, startUrl, sizeof startUrl);
     host->Create(wnd, url, rect[0], rect[1], rect[2], rect[3], showMenu);
     browserHost = host;
 }
@@ -55,26 +34,26 @@ void BuildStatusLine() {
     ReportProgress("Getting Internet Explorer InfoWin Position");
     std::int32_t rect[4];
     // Its absence is no error: a missing status rectangle is all zeros.
-    remoteParams->GetParamRect("APP_STATUS_RECT", rect);
+    remoteParams->GetParamRect(param::kStatusRect, rect);
     char colour[kColourCapacity];
     // Absent, or too long to be a colour: the default.
-    if (!remoteParams->GetParamString("APP_STATUS_COLOR", colour, sizeof colour)) {
-        std::strcpy(colour, "FFFFFF");
+    if (!remoteParams->GetParamString(param::kStatusColour, colour, sizeof colour)) {
+        std::strcpy(colour, param::kDefaultStatusColour);
     }
     browserHost->CreateStatusWindow(appState->instance, rect[0], rect[1], rect[2], rect[3],
                                     colour);
 }
 
-void BuildButton(HWND wnd, const ButtonRow& row) {
+void BuildButton(HWND wnd, const ButtonSpec& row) {
     ReportProgress("%s", row.progressText);
     std::int32_t position[4];
-    if (!remoteParams->GetParamRect(row.positionName, position)) return;
+    if (!remoteParams->GetParamRect(row.position, position)) return;
 
     // All three are asked for even after a failure; the button keeps what it
     // is given and frees it, window or not.
-    HBITMAP pressed = remoteParams->LoadRemoteImage(row.pressedName);
-    HBITMAP hot = remoteParams->LoadRemoteImage(row.hotName);
-    HBITMAP normal = remoteParams->LoadRemoteImage(row.normalName);
+    HBITMAP pressed = remoteParams->LoadRemoteImage(row.pressed);
+    HBITMAP hot = remoteParams->LoadRemoteImage(row.hot);
+    HBITMAP normal = remoteParams->LoadRemoteImage(row.normal);
 
     CBitButton& button = buttonTable[row.slot];
     HWND made = button.Create(normal, hot, pressed, wnd, appState->instance, position[0],
@@ -91,7 +70,7 @@ void BuildContents(HWND wnd) {
     if (!appState || !remoteParams || !buttonTable) return;
     ReportProgress("Getting Internet Explorer Control Position");
     std::int32_t browserRect[4];
-    if (!remoteParams->GetParamRect("APP_BROWSER_RECT", browserRect)) {
+    if (!remoteParams->GetParamRect(param::kBrowserRect, browserRect)) {
         ShowErrorBox(kParameterErrorFormat, remoteParams->sourceUrl, remoteParams->contextText);
         PostQuitMessage(0);
         return;
@@ -100,7 +79,7 @@ void BuildContents(HWND wnd) {
     BuildBrowser(wnd, browserRect);
     if (browserHost) BuildStatusLine();
 
-    for (const ButtonRow& row : kButtons) BuildButton(wnd, row);
+    for (const ButtonSpec& row : kButtonSpecs) BuildButton(wnd, row);
 
     ReportProgress("Done Loading");
 }

@@ -4,11 +4,13 @@
 
 #include "browser/browser_host.h"
 #include "common/format_text.h"
+#include "common/handles.h"
 #include "controls/bit_button.h"
 #include "controls/info_win.h"
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
 #include "remote/remote_params.h"
+#include "remote/skin_params.h"
 
 #include <shellapi.h>
 
@@ -46,17 +48,13 @@ void TraceProgressLine(const CInfoWin* line) {
 // given up on it. Without an event or a thread the shell simply runs with no
 // splash.
 void RunLoaderHandshake() {
-    handshakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!handshakeEvent) return;
-    HANDLE thread = CreateThread(nullptr, 0, LoaderThreadProc, &handshakeEvent, 0, nullptr);
-    if (thread) {
-        CloseHandle(thread);
-        WaitForSingleObject(handshakeEvent, INFINITE);
-    }
+    UniqueKernelHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event) return;
+    handshakeEvent = event.get();
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, LoaderThreadProc, &handshakeEvent, 0, nullptr));
+    if (thread) WaitForSingleObject(event.get(), INFINITE);
     // The loader never closes the event; closing it only here, after the wait,
     // means the handle cannot disappear while this thread still waits on it.
-    CloseHandle(handshakeEvent);
-    handshakeEvent = nullptr;
 }
 
 }  // namespace
@@ -150,7 +148,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(kAppIconId));
 
     ReportProgress("Loading Main Skin Image");
-    appState->skinBitmap = remoteParams->LoadRemoteImage("SKIN");
+    appState->skinBitmap = remoteParams->LoadRemoteImage(param::kSkin);
     if (!appState->skinBitmap) {
         ShowErrorBox(kParameterErrorFormat, remoteParams->sourceUrl, remoteParams->contextText);
         return 0;
@@ -175,7 +173,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     const int height = appState->skinInfo.bmHeight;
     int x, y;
     std::int32_t position[4];
-    if (remoteParams->GetParamRect("APP_START_POS", position)) {
+    if (remoteParams->GetParamRect(param::kStartPos, position)) {
         x = position[0];
         y = position[1];
     } else {
@@ -186,7 +184,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     ReportProgress("Creating Korvane Window");
     // A title too long for the buffer counts as no title.
     char title[kTitleCapacity];
-    const char* windowName = remoteParams->GetParamString("APP_TITLE", title, sizeof title);
+    const char* windowName = remoteParams->GetParamString(param::kTitle, title, sizeof title);
 
     appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, x, y, width, height,
                                         nullptr, nullptr, instance, nullptr);
@@ -206,7 +204,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     }
 
     ReportProgress("Getting Top Most Parameter");
-    if (remoteParams->GetParamBool("APP_TOP_MOST", false)) {
+    if (remoteParams->GetParamBool(param::kTopMost, false)) {
         SetWindowPos(appState->mainWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
 

@@ -9,8 +9,7 @@
 #include "browser/sites.h"
 #include "common/com_ptr.h"
 #include "controls/info_win.h"
-
-const char* const kBlankPageUrl = "about:blank";
+#include "remote/skin_params.h"
 
 static_assert(CLSCTX_ALL == 0x17, "the control may live in any kind of server");
 
@@ -160,7 +159,7 @@ CBrowserHost* CBrowserHost::Create(HWND parent, const char* startUrl, int x, int
     control.reset();
     if (!browser) return this;
 
-    const char* url = startUrl ? startUrl : kBlankPageUrl;
+    const char* url = startUrl ? startUrl : param::kBlankPage;
     WCHAR wideUrl[kStartUrlWideCapacity];
     const int urlBytes = static_cast<int>(strnlen(url, kStartUrlMaxBytes));
     const int wideLength =

@@ -55,8 +55,6 @@ public:
     bool destroying = false;
 };
 
-// Navigated to when no start URL is given at all.
-extern const char* const kBlankPageUrl;
 // Longest prefix of the start URL that is handed to the control, in bytes.
 constexpr int kStartUrlMaxBytes = 255;
 

@@ -76,15 +76,35 @@ private:
     HDC dc_;
 };
 
-// SelectObject, undone when the scope ends.
-class SelectScope {
+// An object selected into a device context, put back out (the previous
+// object selected again) when the holder lets go.
+class SelectedObject {
 public:
-    SelectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(dc && obj ? SelectObject(dc, obj) : nullptr) {}
-    ~SelectScope() { if (old_) SelectObject(dc_, old_); }
-    SelectScope(const SelectScope&) = delete;
-    SelectScope& operator=(const SelectScope&) = delete;
+    SelectedObject() = default;
+    SelectedObject(HDC dc, HGDIOBJ obj) : dc_(dc), old_(dc && obj ? SelectObject(dc, obj) : nullptr) {
+        if (old_ == HGDI_ERROR) old_ = nullptr;
+    }
+    ~SelectedObject() { reset(); }
+    SelectedObject(SelectedObject&& o) noexcept : dc_(o.dc_), old_(o.old_) { o.old_ = nullptr; }
+    SelectedObject& operator=(SelectedObject&& o) noexcept {
+        if (this != &o) {
+            reset();
+            dc_ = o.dc_;
+            old_ = std::exchange(o.old_, nullptr);
+        }
+        return *this;
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+    // False when the context refused the object.
+    explicit operator bool() const { return old_ != nullptr; }
+    void reset() {
+        if (old_) SelectObject(dc_, old_);
+        old_ = nullptr;
+    }
 
 private:
-    HDC dc_;
-    HGDIOBJ old_;
+    HDC dc_ = nullptr;
+    HGDIOBJ old_ = nullptr;
 };

@@ -15,11 +15,11 @@ void Invalidate(HWND wnd) { InvalidateRect(wnd, nullptr, FALSE); }
 HBITMAP ImageForState(const CBitButton& button) {
     switch (g_buttonState) {
     case 1:
-        return button.hotImage;
+        return button.hotImage.get();
     case 2:
-        return button.pressedImage;
+        return button.pressedImage.get();
     default:
-        return button.normalImage;
+        return button.normalImage.get();
     }
 }
 
@@ -30,7 +30,7 @@ void Paint(CBitButton& button, HWND wnd) {
         UniqueDC memory(dc.get() ? CreateCompatibleDC(dc.get()) : nullptr);
         if (memory) {
             HBITMAP image = ImageForState(button);
-            SelectScope select(memory.get(), image);
+            SelectedObject select(memory.get(), image);
             BITMAP info{};
             if (GetObjectA(image, sizeof(info), &info))
                 BitBlt(dc.get(), 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
@@ -52,17 +52,14 @@ CBitButton::CBitButton() = default;
 CBitButton::~CBitButton() {
     // Only our own property: the handle may by now name another window.
     if (window && GetPropA(window, kButtonProperty) == this) RemovePropA(window, kButtonProperty);
-    DeleteObject(normalImage);
-    if (hotImage != normalImage) DeleteObject(hotImage);
-    if (pressedImage != normalImage && pressedImage != hotImage) DeleteObject(pressedImage);
 }
 
 HWND CBitButton::Create(HBITMAP normal, HBITMAP hot, HBITMAP pressed, HWND parent, HINSTANCE instance, int x,
                         int y) {
     parentWindow = parent;
-    normalImage = normal;
-    hotImage = hot;
-    pressedImage = pressed;
+    normalImage.reset(normal);
+    hotImage.reset(hot);
+    pressedImage.reset(pressed);
     if (!normal || !hot || !pressed || (x == 0 && y == 0)) return nullptr;
 
     WNDCLASSA wc{};

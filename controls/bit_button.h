@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "common/handles.h"
+
 class CBitButton {
 public:
     CBitButton();
@@ -20,9 +22,9 @@ public:
     LPARAM actionLParam = 0;
     int placement[4] = {0, 0, 0, 0};
     HDC drawingDC = nullptr;
-    HBITMAP normalImage = nullptr;
-    HBITMAP hotImage = nullptr;
-    HBITMAP pressedImage = nullptr;
+    UniqueBitmap normalImage;
+    UniqueBitmap hotImage;
+    UniqueBitmap pressedImage;
     bool clickPending = false;
 };
 

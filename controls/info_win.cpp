@@ -54,7 +54,7 @@ void PaintText(HWND wnd, CInfoWin* info) {
     UniqueFont font(CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HEBREW_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_SWISS, "Arial"));
-    SelectScope selected(dc, font.get());
+    SelectedObject selected(dc, font.get());
     SetTextColor(dc, info->textColour);
     TextOutA(dc, 0, 0, line, static_cast<int>(std::strlen(line)));
 }

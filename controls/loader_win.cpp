@@ -7,6 +7,7 @@
 #include "controls/window_prop.h"
 #include "controls/info_win.h"
 #include "remote/remote_params.h"
+#include "remote/skin_params.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ DWORD WINAPI LoaderThreadProc(LPVOID param) {
         return 0;
     }
 
-    appState->loaderBitmap = remoteParams->LoadRemoteImage("APP_LOADER_IMAGE");
+    appState->loaderBitmap = remoteParams->LoadRemoteImage(param::kLoaderImage);
     if (!appState->loaderBitmap) {
         SetEvent(event);
         return 0;
@@ -134,10 +135,10 @@ DWORD WINAPI LoaderThreadProc(LPVOID param) {
 
     std::int32_t position[4] = {0, 0, 0, 0};
     // A single number is still wanted: it is the top.
-    remoteParams->GetParamRect("APP_LOADER_POS", position);
+    remoteParams->GetParamRect(param::kLoaderPos, position);
 
     char colour[kValueCapacity] = {};
-    remoteParams->GetParamString("APP_LOADER_TEXT_COLOR", colour, sizeof colour);
+    remoteParams->GetParamString(param::kLoaderTextColour, colour, sizeof colour);
 
     // The first number is the top, the second the left edge.
     CreateAndRun(loader, appState->loaderBitmap, position[1], position[0], event, colour);

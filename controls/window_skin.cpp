@@ -135,9 +135,11 @@ private:
 
 }  // namespace
 
-HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
+HRGN BuildSkinRegion(HBITMAP bitmap, int width, int height) {
     if (width <= 0 || height <= 0) return CreateRectRgn(0, 0, 0, 0);
-    if (width > kMaxSide || height > kMaxSide || !dc) return nullptr;
+    if (width > kMaxSide || height > kMaxSide || !bitmap) return nullptr;
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    if (!dc) return nullptr;
 
     const int stripRows = std::max(1, kStripPixels / width);
     std::vector<uint32_t> strip(static_cast<size_t>(width) * stripRows);
@@ -145,45 +147,29 @@ HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
     // 16-, 24- and 32-bit bitmaps and screen bitmaps such a read makes two
     // pixels equal exactly when GetPixel does (duplicate palette entries and
     // packed channels are expanded alike), once the unused top byte is
-    // masked off. If the bitmap cannot be read in bulk, the pixels are read
-    // one by one as GetPixel gives them.
-    bool bulk = bitmap != nullptr;
-    uint32_t mask = 0x00FFFFFFu;
+    // masked off.
     uint32_t key = 0;
     RunRegionBuilder builder;
-
     for (int top = 0; top < height; top += stripRows) {
         const int rows = std::min(stripRows, height - top);
         // A bottom-up read: its buffer starts with the strip's last row.
         // Partial reads are well defined only in that orientation.
-        if (bulk) {
-            BITMAPINFO info{};
-            info.bmiHeader = Dib32Header(width, height);
-            const int got = GetDIBits(dc, bitmap, static_cast<UINT>(height - top - rows),
-                                      static_cast<UINT>(rows), strip.data(), &info, DIB_RGB_COLORS);
-            if (got != rows) {
-                if (top != 0) return nullptr;
-                bulk = false;
-                mask = 0xFFFFFFFFu;
-            }
-        }
-        if (!bulk) {
-            for (int i = 0; i < rows; ++i) {
-                uint32_t* row = strip.data() + static_cast<size_t>(rows - 1 - i) * width;
-                for (int x = 0; x < width; ++x) row[x] = GetPixel(dc, x, top + i);
-            }
-        }
-        if (top == 0) key = strip[static_cast<size_t>(rows - 1) * width] & mask;
+        BITMAPINFO info{};
+        info.bmiHeader = Dib32Header(width, height);
+        if (GetDIBits(dc.get(), bitmap, static_cast<UINT>(height - top - rows), static_cast<UINT>(rows),
+                      strip.data(), &info, DIB_RGB_COLORS) != rows)
+            return nullptr;
+        if (top == 0) key = strip[static_cast<size_t>(rows - 1) * width] & 0x00FFFFFFu;
 
         for (int i = 0; i < rows; ++i) {
             const uint32_t* row = strip.data() + static_cast<size_t>(rows - 1 - i) * width;
             std::vector<Run>& runs = builder.Row();
             int x = 0;
             while (x < width) {
-                while (x < width && (row[x] & mask) == key) ++x;
+                while (x < width && (row[x] & 0x00FFFFFFu) == key) ++x;
                 if (x == width) break;
                 const int start = x;
-                while (x < width && (row[x] & mask) != key) ++x;
+                while (x < width && (row[x] & 0x00FFFFFFu) != key) ++x;
                 runs.push_back(Run{start, x});
             }
             if (!builder.EndRow(top + i)) return nullptr;
@@ -193,64 +179,40 @@ HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height) {
 }
 
 CWindowSkin::CWindowSkin(HBITMAP bmp, HWND wnd) : bitmap(bmp) {
+    // Whatever was made before a throw is let go by the members themselves.
     if (!bitmap) throw kSkinError;
     BITMAP info{};
-    if (GetObjectType(bitmap) != OBJ_BITMAP || !GetObjectA(bitmap, sizeof(info), &info)) Fail();
+    if (GetObjectType(bmp) != OBJ_BITMAP || !GetObjectA(bmp, sizeof(info), &info)) throw kSkinError;
     width = info.bmWidth;
     height = info.bmHeight;
-    region = MakeRegion();
+    // The pixels are read before the bitmap goes into the context: a bitmap
+    // selected into a device context must not be read with GetDIBits.
+    region.reset(BuildSkinRegion(bmp, width, height));
+    memoryDC.reset(CreateCompatibleDC(nullptr));
+    if (!region || !memoryDC) throw kSkinError;
+    // A bitmap that the context refuses (one selected elsewhere, or of a
+    // format the screen can't take) would leave nothing to paint.
+    previousObject = SelectedObject(memoryDC.get(), bmp);
+    if (!previousObject) throw kSkinError;
     if (Attach(wnd)) {
         shown = true;
         InvalidateRect(window, nullptr, TRUE);
     }
 }
 
-CWindowSkin::~CWindowSkin() {
-    Detach();
-    ReleaseResources();
-}
-
-HRGN CWindowSkin::MakeRegion() {
-    memoryDC = CreateCompatibleDC(nullptr);
-    if (!memoryDC) Fail();
-    HGDIOBJ old = SelectObject(memoryDC, bitmap);
-    // A bitmap that the context refuses (one already selected elsewhere, or
-    // of a format the screen can't take) would leave nothing to scan or paint.
-    if (!old || old == HGDI_ERROR) Fail();
-    previousObject = old;
-    HRGN built = BuildSkinRegion(memoryDC, bitmap, width, height);
-    if (!built) Fail();
-    return built;
-}
-
-void CWindowSkin::Fail() {
-    ReleaseResources();
-    throw kSkinError;
-}
-
-void CWindowSkin::ReleaseResources() {
-    if (memoryDC) {
-        if (previousObject) SelectObject(memoryDC, previousObject);
-        DeleteDC(memoryDC);
-        memoryDC = nullptr;
-        previousObject = nullptr;
-    }
-    if (bitmap) {
-        DeleteObject(bitmap);
-        bitmap = nullptr;
-    }
-    if (region) {
-        DeleteObject(region);
-        region = nullptr;
-    }
-}
+CWindowSkin::~CWindowSkin() { Detach(); }
 
 bool CWindowSkin::Attach(HWND wnd) {
     if (attached) Detach();
     window = wnd;
-    // The window system deleted the region of an earlier attach.
-    if (!region && memoryDC) region = BuildSkinRegion(memoryDC, bitmap, width, height);
-    if (region && SetWindowRgn(window, region, TRUE)) region = nullptr;
+    if (!region) {
+        // The window system deleted the region of an earlier attach; the
+        // bitmap comes out of the context while it is read again.
+        previousObject.reset();
+        region.reset(BuildSkinRegion(bitmap.get(), width, height));
+        previousObject = SelectedObject(memoryDC.get(), bitmap.get());
+    }
+    if (region && SetWindowRgn(window, region.get(), TRUE)) region.release();
     previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWndProc)));
     if (!SetPropA(window, kSkinProperty, this)) {
@@ -285,7 +247,7 @@ LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_PAINT: {
         PaintScope paint(wnd);
-        BitBlt(paint.get(), 0, 0, skin->width, skin->height, skin->memoryDC, 0, 0, SRCCOPY);
+        BitBlt(paint.get(), 0, 0, skin->width, skin->height, skin->memoryDC.get(), 0, 0, SRCCOPY);
         break;
     }
     case WM_LBUTTONDOWN:

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "common/handles.h"
+
 class CWindowSkin {
 public:
     // Throws the C string "Unable to load the skin." when bitmap is null or
@@ -14,31 +16,26 @@ public:
     bool Attach(HWND wnd);
     bool Detach();
 
+    // Members go in reverse order: the bitmap is put out of the memory
+    // context before either is deleted.
     HWND window = nullptr;
     WNDPROC previousProc = nullptr;
-    HRGN region = nullptr;          // null once the window system owns it
-    HDC memoryDC = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previousObject = nullptr;
+    UniqueRegion region;  // empty once the window system owns it
+    UniqueDC memoryDC;
+    UniqueBitmap bitmap;
+    SelectedObject previousObject;
     int width = 0;
     int height = 0;
     bool shown = false;
     bool attached = false;
-
-private:
-    HRGN MakeRegion();
-    // Gives back everything acquired so far and throws kSkinError.
-    [[noreturn]] void Fail();
-    void ReleaseResources();
 };
 
 LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 extern const char* const kSkinError;  // "Unable to load the skin."
 
-// The region of a bitmap selected into dc: its rectangle minus every pixel
-// whose colour equals that of (0, 0). Reads the pixels in bulk, or one by
-// one from dc when bitmap is null or can't be read so. A zero side gives an
+// The region of a bitmap that no device context has selected: its rectangle
+// minus every pixel whose colour equals that of (0, 0). A zero side gives an
 // empty region without reading; a side over 65535 pixels, or a failure,
 // gives null.
-HRGN BuildSkinRegion(HDC dc, HBITMAP bitmap, int width, int height);
+HRGN BuildSkinRegion(HBITMAP bitmap, int width, int height);

@@ -5,6 +5,7 @@
 #include "common/com_ptr.h"
 #include "common/handles.h"
 #include "remote/http_fetch.h"
+#include "remote/skin_params.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -27,7 +28,7 @@ HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     if (!GetParamString(name, fileName, sizeof fileName)) return nullptr;
 
     if (imagesPath[0] == '\0') {
-        if (!GetParamString("IMAGES_PATH", imagesPath, sizeof imagesPath)) return nullptr;
+        if (!GetParamString(param::kImagesPath, imagesPath, sizeof imagesPath)) return nullptr;
     }
     std::size_t pathLength = std::strlen(imagesPath);
     if (pathLength == 0 || imagesPath[pathLength - 1] != '/') {
@@ -75,8 +76,8 @@ HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     OLE_HANDLE handle = 0;
     if (picture->get_Handle(&handle) != S_OK || handle == 0) return nullptr;
 
-    // The picture owns the bitmap and would delete it when released, so it is
-    // kept alive for the rest of the process; the caller deletes the bitmap.
-    picture.detach();
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    // The picture owns its bitmap and deletes it on release: the caller gets
+    // a copy of its own, and the picture goes now rather than at exit.
+    return static_cast<HBITMAP>(CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)),
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }

@@ -2,6 +2,7 @@
 // lives in remote_params_win.cpp, so this file also builds natively for the
 // sanitizer tests and the fuzzer.
 #include "remote/remote_params.h"
+#include "remote/skin_params.h"
 
 #include <climits>
 #include <cstdio>
@@ -86,7 +87,7 @@ bool CRemoteParams::PrepareDocument(char* body, std::uint32_t length, const char
 
     // The root element's content is cut out of text in place; the value is
     // never longer than the text it comes from, so size is always enough.
-    if (!GetParamString("Korvane", text, size)) return false;
+    if (!GetParamString(param::kRoot, text, size)) return false;
 
     std::strcpy(lowerText, text);
     LowerAscii(lowerText);
