@@ -13,6 +13,6 @@ struct ProbeResult {
     std::string error;        // why no status came back
 };
 
-// GET url the way the shell does (user agent, flags, proxy settings), without
-// its pauses between chunks; reads at most cap + 1 bytes of the body.
+// GET url exactly as the shell sends it, without its pauses between chunks;
+// reads at most cap + 1 bytes of the body.
 ProbeResult ProbeUrl(const char* url, std::size_t cap);

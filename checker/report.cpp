@@ -4,8 +4,13 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "app/app.h"
 #include "checker/check_logic.h"
+#include "checker/checker.h"
+#include "controls/info_win.h"
+#include "remote/http_fetch.h"
 
 namespace {
 CRITICAL_SECTION outputLock;
@@ -36,3 +41,158 @@ void ReportFinalLineAndExit(const std::string& line, int code) {
 }
 
 std::string Quoted(const std::string& value) { return "\"" + check::ShortenForReport(value) + "\""; }
+
+std::string Hex6(std::uint32_t rgb) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+    return text;
+}
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void Checker::Stop(const std::string& errorBox) {
+    if (verdict_ != kStarts) return;
+    verdict_ = kDoesNotStart;
+    verdictText_ = "error box: " + errorBox;
+    ReportLine("NOTE the shell stops here; the rest is checked all the same");
+}
+
+void Checker::StopWithParameterError() {
+    char text[kErrorTextCapacity];
+    std::snprintf(text, sizeof text, kParameterErrorFormat, doc_.sourceUrl, doc_.contextText);
+    std::string box;
+    for (const char* p = text; *p; ++p) {
+        if (p[0] == '\r' && p[1] == '\n') {
+            box += " | ";
+            ++p;
+        } else {
+            box += *p;
+        }
+    }
+    Stop(box);
+}
+
+bool Checker::FullValue(const char* name, std::string* value) {
+    char saved[sizeof doc_.contextText];
+    std::memcpy(saved, doc_.contextText, sizeof saved);
+    std::vector<char> buffer(kMaxBodyBytes + 2);
+    const bool present = doc_.GetParamString(name, buffer.data(), buffer.size()) != nullptr;
+    std::memcpy(doc_.contextText, saved, sizeof saved);
+    if (present && value) *value = buffer.data();
+    return present;
+}
+
+void Checker::RawNotes(const char* name, std::size_t capacity) {
+    std::string full;
+    if (FullValue(name, &full) && full.size() >= capacity) {
+        ReportLine("WARN %s: value of %zu characters is longer than %zu: read as missing", name, full.size(),
+                   capacity - 1);
+    }
+    if (!haveRaw_) return;
+    const check::TagScan scan = check::ScanTag(cleaned_, name);
+    if (scan.inside > 1)
+        ReportLine("WARN %s: written %d times: the first value counts", name, scan.inside);
+    if (scan.outside > 0 && scan.inside == 0)
+        ReportLine("WARN %s: written outside <korvane>: not read there", name);
+    else if (scan.outside > 0)
+        ReportLine("WARN %s: also written outside <korvane>: that one is ignored", name);
+    if (scan.inside > 0 && !scan.closeInside)
+        ReportLine("WARN %s: no closing tag </%s>: read as missing", name, name);
+    else if (scan.closeBeforeOpen)
+        ReportLine("WARN %s: the closing tag stands before the opening tag: read as missing", name);
+}
+
+void Checker::NotRead(const char* name, const char* why) { ReportLine("PARAM %s not read -> %s", name, why); }
+
+bool Checker::Text(const char* name, const char* whenMissing, std::string* value) {
+    char buffer[kValueCapacity];
+    const char* got = doc_.GetParamString(name, buffer, sizeof buffer);
+    if (got) {
+        ReportLine("PARAM %s = %s", name, Quoted(got).c_str());
+        if (value) *value = got;
+    } else {
+        ReportLine("PARAM %s missing -> %s", name, whenMissing);
+    }
+    RawNotes(name, kValueCapacity);
+    return got != nullptr;
+}
+
+bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use) {
+    const bool present = doc_.GetParamRect(name, out) != nullptr;
+    std::string raw;
+    const bool written = FullValue(name, &raw) && raw.size() < kValueCapacity;
+    const std::vector<std::string> tokens = check::SplitNumberTokens(raw);
+    std::string reading;
+    for (int i = 0; i < use.count; ++i)
+        reading += std::string(i ? " " : "") + use.labels[i] + "=" + std::to_string(out[i]);
+    if (present) {
+        ReportLine("PARAM %s = %s -> %s", name, Quoted(raw).c_str(), reading.c_str());
+    } else if (written && use.takenAnyway && !tokens.empty()) {
+        ReportLine("PARAM %s = %s -> %s", name, Quoted(raw).c_str(), reading.c_str());
+    } else if (written) {
+        ReportLine("PARAM %s = %s -> read as missing: %s", name, Quoted(raw).c_str(), whenMissing);
+    } else {
+        ReportLine("PARAM %s missing -> %s", name, whenMissing);
+    }
+    if (written) {
+        if (tokens.empty())
+            ReportLine("WARN %s: empty: read as missing", name);
+        else if (tokens.size() == 1 && use.takenAnyway)
+            ReportLine("WARN %s: a single number where %d are needed: the others are 0", name, use.count);
+        else if (tokens.size() == 1)
+            ReportLine("WARN %s: a single number where two are needed: read as missing", name);
+        for (std::size_t i = 0; i < tokens.size() && i < 4; ++i) {
+            if (!check::IsPlainInteger(tokens[i]))
+                ReportLine("WARN %s: %s is not a plain number: read as %d", name, Quoted(tokens[i]).c_str(),
+                           out[i]);
+        }
+        if (tokens.size() > static_cast<std::size_t>(use.count))
+            ReportLine("WARN %s: %zu numbers: only the first %s used", name, tokens.size(),
+                       use.count == 2 ? "two are" : "four are");
+    }
+    RawNotes(name, kValueCapacity);
+    return present;
+}
+
+bool Checker::Flag(const char* name, const char* whenMissing) {
+    char buffer[kValueCapacity];
+    const bool written = doc_.GetParamString(name, buffer, sizeof buffer) != nullptr;
+    const std::string value = written ? buffer : "";
+    const bool result = doc_.GetParamBool(name, false);
+    if (!written) {
+        ReportLine("PARAM %s missing -> %s", name, whenMissing);
+    } else {
+        ReportLine("PARAM %s = %s -> %s", name, Quoted(value).c_str(), result ? "true" : "false");
+        std::string lowered = value;
+        for (char& c : lowered) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+        if (value.empty())
+            ReportLine("WARN %s: empty: read as false", name);
+        else if (!result && check::LooksAffirmative(value))
+            ReportLine("WARN %s: %s has no \"true\": read as false", name, Quoted(value).c_str());
+        else if (result && lowered != "true")
+            ReportLine("WARN %s: %s contains \"true\": read as true", name, Quoted(value).c_str());
+    }
+    RawNotes(name, kValueCapacity);
+    return result;
+}
+
+void Checker::Colour(const char* name, std::size_t capacity, const char* whenMissing) {
+    std::vector<char> buffer(capacity);
+    const char* got = doc_.GetParamString(name, buffer.data(), buffer.size());
+    if (!got) {
+        ReportLine("PARAM %s missing -> %s", name, whenMissing);
+    } else {
+        const COLORREF c = ParseColourText(got);
+        const std::uint32_t rgb = (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
+                                  (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
+        ReportLine("PARAM %s = %s -> colour %s", name, Quoted(got).c_str(), Hex6(rgb).c_str());
+        if (!check::IsSixHexDigits(got))
+            ReportLine("WARN %s: %s is not six hexadecimal digits: read as %s", name, Quoted(got).c_str(),
+                       Hex6(rgb).c_str());
+    }
+    RawNotes(name, capacity);
+}

@@ -1,0 +1,107 @@
+// The skin checker's one check of one document: what the shell will make of
+// it, line by line. report.cpp reads the parameters, images.cpp the images,
+// geometry.cpp where things land and preview.cpp draws the preview.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "checker/check_logic.h"
+#include "common/handles.h"
+#include "remote/remote_params.h"
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr int kDefaultTimeoutSeconds = 60;
+// Beyond this the pixel checks and the preview would need hundreds of MiB.
+constexpr long long kMaxCheckedPixels = 16LL * 1024 * 1024;
+constexpr int kInfoFontHeight = 12;
+
+enum Verdict { kStarts = 0, kDoesNotStart = 1, kNotADocument = 2, kUsage = 3 };
+
+struct Options {
+    std::string url;
+    std::string preview;
+    int timeoutSeconds = kDefaultTimeoutSeconds;
+};
+
+std::string Hex6(std::uint32_t rgb);
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to);
+// The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
+check::Image ReadPixels(HBITMAP bitmap, int width, int height);
+
+// A loaded image and what the report says about it.
+struct LoadedImage {
+    UniqueBitmap bitmap;
+    int width = 0;
+    int height = 0;
+};
+
+// How the shell uses a numbers parameter: how many of the numbers, under
+// which names, and whether it takes them even when it counts the parameter
+// as missing (fewer than two numbers).
+struct NumberUse {
+    int count;
+    const char* labels[4];
+    bool takenAnyway;
+};
+const NumberUse kPosition = {2, {"x", "y", "", ""}, false};
+const NumberUse kRectangle = {4, {"x", "y", "width", "height"}, false};
+const NumberUse kStatusRectangle = {4, {"x", "y", "width", "height"}, true};
+const NumberUse kLoaderPosition = {2, {"top", "left", "", ""}, true};
+
+struct BuiltButton {
+    std::string label;
+    check::Rect rect;
+    check::Image normal;
+};
+
+class Checker {
+public:
+    explicit Checker(const Options& options) : options_(options) {}
+    int Run();
+
+private:
+    // The full value of a parameter whatever its length, without disturbing
+    // the context text that the shell's error box would show.
+    bool FullValue(const char* name, std::string* value);
+    void RawNotes(const char* name, std::size_t capacity);
+    bool Text(const char* name, const char* whenMissing, std::string* value);
+    // The four numbers as the shell reads them; true when it counts them as
+    // present (two numbers or more).
+    bool Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use);
+    bool Flag(const char* name, const char* whenMissing);
+    void Colour(const char* name, std::size_t capacity, const char* whenMissing);
+    HBITMAP Image(const char* name, const char* whenMissing, LoadedImage* loaded);
+    void NotRead(const char* name, const char* why);
+    void Stop(const std::string& errorBox);
+    void StopWithParameterError();
+    int NotADocument();
+    void Geometry();
+    void Preview();
+
+    Options options_;
+    CRemoteParams doc_;
+    std::string cleaned_;    // the raw document as the shell searches it
+    bool haveRaw_ = false;
+    bool imagesPathReported_ = false;
+
+    int verdict_ = kStarts;
+    std::string verdictText_;
+
+    LoadedImage skin_;
+    bool haveLoader_ = false;
+    int loaderTop_ = 0, loaderLeft_ = 0;
+    LoadedImage loaderImage_;
+    bool haveStart_ = false;
+    int startX_ = 0, startY_ = 0;
+    bool haveBrowser_ = false;
+    check::Rect browser_, status_;
+    std::vector<BuiltButton> buttons_;
+    check::Image skinPixels_;
+    check::CutMask mask_;
+    bool haveMask_ = false;
+};
