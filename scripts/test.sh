@@ -5,6 +5,7 @@
 #   build/native  the pure code with sanitizers, its tests and a short fuzz run
 #   dist/         the release zips (scripts/release.sh), checked by
 #                 scripts/check_release.sh
+# and last prints the tests' share of the code (scripts/test_share.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -33,4 +34,5 @@ if [ $release -ne 0 ]; then
     echo "test: the release zips failed to build or check (see above)" >&2
     status=1
 fi
+bash scripts/test_share.sh || status=1
 exit $status

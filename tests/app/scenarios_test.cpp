@@ -1,0 +1,113 @@
+// The whole shell against the test server, one row per scenario: the
+// document and images in, what the user and the server see out.
+#include <gtest/gtest.h>
+
+#include "support/scenario.h"
+
+namespace {
+
+// A button's position and its three images, each image of its own colour.
+Params Button(const std::string& label, const std::string& position, bool withHot = true) {
+    std::string kind = label;
+    for (char& c : kind) c = static_cast<char>(tolower(c));
+    Params p = {{"BUTTON_" + label + "_POS", position},
+                {"BUTTON_" + label + "_CLICK", kind + "-click-20x16.bmp"},
+                {"BUTTON_" + label + "_NORMAL", kind + "-20x16.bmp"}};
+    if (withHot) p.insert(p.begin() + 2, {"BUTTON_" + label + "_HOT", kind + "-hot-20x16.bmp"});
+    return p;
+}
+
+Params operator+(Params a, const Params& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Params kBasic = {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}};
+
+const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"},
+                            {"SKIN", "skin-301x201.bmp"},
+                            {"APP_LOADER_IMAGE", "loader-300x200.bmp"},
+                            {"APP_LOADER_TEXT_COLOR", "FFFFFF"},
+                            {"APP_TOP_MOST", "yes"},
+                            {"APP_BROWSER_RECT", "10,30,281,120"},
+                            {"APP_NAVIGATE_TO", "{site}page/start.html"},
+                            {"APP_STATUS_RECT", "120,175,150,20"},
+                            {"APP_STATUS_COLOR", "00FF00"}} +
+                     Button("CLOSE", "270,5") + Button("MIN", "245,5") + Button("BACK", "10,175") +
+                     Button("FORWARD", "35,175") + Button("HOME", "60,175") + Button("REFRESH", "85,175");
+
+const std::string kParameterError = "box Error: Could not get parameter from remote server | Server: {site}doc.xml | ";
+
+std::string Images(const std::string& kind) {
+    return "/img/" + kind + "-click-20x16.bmp /img/" + kind + "-hot-20x16.bmp /img/" + kind + "-20x16.bmp";
+}
+
+std::string Got(const std::string& file) { return "Image " + file + ",Path: {img}" + file; }
+
+const Scenario kScenarios[] = {
+    {"full document",
+     kFull,
+     {"exit 1", "box -", "closed-by button", "main 362,284 301x201 normal \"Korvane Test Shell\"", "region as-skin",
+      "loader 362,284 300x200 topmost", "while-building main=hidden loader=shown", "child CINFOWIN 120,175 150x20",
+      "child CBITBUTTON 270,5 20x16", "child CBITBUTTON 245,5 20x16", "child CBITBUTTON 10,175 20x16",
+      "child CBITBUTTON 35,175 20x16", "child CBITBUTTON 60,175 20x16", "child CBITBUTTON 85,175 20x16", "buttons 6",
+      "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
+          "|Loading Application Startup Position|Creating Korvane Window|Getting Internet Explorer Control Position"
+          "|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Loading " + Got("close-20x16.bmp") +
+          "|Getting Minimizee Button Images|Loaded " + Got("min-20x16.bmp") + "|Getting Browser GoBack Button Images"
+          "|Loaded " + Got("back-20x16.bmp") + "|Getting Browser GoForward Button Images|Loaded " +
+          Got("forward-20x16.bmp") + "|Getting Browser GoHome Button Images|Loaded " + Got("home-20x16.bmp") +
+          "|Getting Browser Refresh Button Images|Loaded " + Got("refresh-20x16.bmp") +
+          "|Done Loading|Getting Top Most Parameter",
+      "requests /doc.xml /img/loader-300x200.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
+          Images("back") + " " + Images("forward") + " " + Images("home") + " " + Images("refresh"),
+      "first-request GET /doc.xml HTTP/1.1 | *", "opened -", "memory under 256 MB"}},
+    {"start position top-most no loader",
+     {{"SKIN", "skin-120x90.bmp"}, {"APP_START_POS", "0,0"}, {"APP_TOP_MOST", "it is TRUE"},
+      {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 1", "main 0,0 120x90 topmost \"\"", "loader -", "progress -", "requests /doc.xml /img/skin-120x90.bmp",
+      "buttons 0", "closed-by system"},
+     {"{doc}", "{site}ignored.xml"}},
+    {"wide skin centred and incomplete buttons left out",
+     Params{{"SKIN", "skin-1101x61.bmp"}, {"APP_LOADER_IMAGE", "loader-301x201.bmp"}, {"APP_START_POS", "50"},
+            {"APP_BROWSER_RECT", "0,0,100,40"}} +
+         Button("CLOSE", "0,0") + Button("REFRESH", "5,5", false),
+     {"exit 1", "main -38,354 1101x61 normal \"\"", "loader 362,284 301x201 topmost", "buttons 0",
+      "requests /doc.xml /img/loader-301x201.bmp /img/skin-1101x61.bmp " + Images("close") +
+          " /img/refresh-click-20x16.bmp /img/refresh-20x16.bmp",
+      "progress *|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Getting Minimizee Button "
+      "Images|Getting Browser GoBack Button Images|Getting Browser GoForward Button Images|Getting Browser GoHome "
+      "Button Images|Getting Browser Refresh Button Images|Done Loading|Getting Top Most Parameter"}},
+    {"missing skin",
+     {{"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 0", kParameterError + "Parameter: SKIN", "main -", "progress Loader Initialized|Loading Main Skin Image"}},
+    {"missing browser rectangle",
+     Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}} + Button("CLOSE", "5,5"),
+     {"exit 1", kParameterError + "Parameter: APP_BROWSER_RECT", "requests /doc.xml /img/loader-200x100.bmp /img/skin-120x90.bmp",
+      "progress *|Getting Internet Explorer Control Position|Getting Top Most Parameter"}},
+    {"a page that is no document goes to the browser",
+     {},
+     {"exit 0", "box -", "main -", "opened {site}doc.xml", "requests /doc.xml", "progress -"},
+     {"{doc}"},
+     {},
+     "<html><body>Just a page</body></html>"},
+    {"an argument too long for the shell is refused",
+     kBasic,
+     {"exit 0", "box -", "opened -", "requests -"},
+     {"{site}" + std::string(1024, 'p')}},
+};
+
+class Scenarios : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(Scenarios, AsTheUserAndTheServerSeeThem) {
+    const std::vector<std::string> report = RunScenario(GetParam());
+    EXPECT_EQ(Unmet(GetParam(), report), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) {
+    std::string name;
+    for (char c : info.param.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+});
+
+}  // namespace

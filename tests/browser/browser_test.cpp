@@ -1,0 +1,174 @@
+// The browser host as the control sees it (a fake in the expectation style),
+// as the running shell drives it, and with the platform's own control.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/app.h"
+#include "browser/browser_host.h"
+#include "browser/fake_control.h"
+#include "browser/sites.h"
+#include "controls/info_win.h"
+#include "support/images.h"
+#include "support/shell.h"
+#include "support/site.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+Calls operator+(Calls a, const Calls& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Calls kPlaced = {"SetClientSite site", "SetObjectRects 10,20,310,220 clip 10,20,310,220",
+                       "DoVerb -5 site 10,20,310,220"};
+const Calls kLetGo = {"Unadvise 42", "Close 1", "SetClientSite null", "gone"};
+
+struct Case {
+    const char* name;
+    const char* url;
+    std::vector<IID> refused;
+    Calls calls;
+};
+
+const Case kCases[] = {
+    {"every interface", "http://example.test/start", {},
+     kPlaced + Calls{"Advise sink", "Navigate http://example.test/start"} + kLetGo},
+    {"no start page", nullptr, {}, kPlaced + Calls{"Advise sink", "Navigate about:blank"} + kLetGo},
+    {"no IWebBrowser2", "x", {IID_IWebBrowser2}, kPlaced + Calls{"Advise sink"} + kLetGo},
+    {"no events", "x", {IID_IConnectionPointContainer}, kPlaced + Calls{"Navigate x", "Close 1", "SetClientSite null", "gone"}},
+    {"no IOleObject", "x", {IID_IOleObject},
+     {"SetObjectRects 10,20,310,220 clip 10,20,310,220", "Advise sink", "Navigate x", "Unadvise 42", "gone"}},
+    {"no control", "x", {IID_IUnknown}, {"gone"}},
+};
+
+class BrowserHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        OleInitialize(nullptr);
+        parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(parent);
+        OleUninitialize();
+    }
+    HWND parent = nullptr;
+};
+
+TEST_F(BrowserHost, PlacesTheControlAndTakesEverythingBackAtTheEnd) {
+    for (const Case& c : kCases) {
+        FakeBrowserClass fake(c.calls, c.refused);
+        auto* host = new CBrowserHost;
+        host->Create(parent, c.url, 10, 20, 300, 200, false);
+        delete host;
+        EXPECT_EQ(fake.Verdict(), "") << c.name;
+    }
+}
+
+TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
+    FakeBrowserClass fake({}, {IID_IUnknown});
+    auto* host = new CBrowserHost;
+    host->Create(parent, "x", 0, 0, 10, 10, false);
+    host->frame->SetStatusText(L"dropped: no status line yet");
+    host->CreateStatusWindow(GetModuleHandleA(nullptr), 0, 0, 200, 20, "FFFFFF");
+    for (const wchar_t* text : {L"100% of %s and %n", L""}) host->frame->SetStatusText(text);
+    EXPECT_STREQ(host->statusWin->text, "100% of %s and %n");
+
+    for (bool showMenu : {false, true}) {
+        host->showIeMenu = showMenu;
+        for (DWORD kind : {CONTEXT_MENU_DEFAULT, CONTEXT_MENU_IMAGE, CONTEXT_MENU_CONTROL, CONTEXT_MENU_ANCHOR}) {
+            const HRESULT shown = kind == CONTEXT_MENU_CONTROL || showMenu ? S_FALSE : S_OK;
+            EXPECT_EQ(host->uiHandler->ShowContextMenu(kind, nullptr, nullptr, nullptr), shown) << kind << showMenu;
+        }
+    }
+
+    IOleInPlaceFrame* frame = nullptr;
+    IOleInPlaceUIWindow* document = nullptr;
+    RECT position{1, 2, 3, 4}, clip{5, 6, 7, 8};
+    OLEINPLACEFRAMEINFO info{sizeof info, TRUE, nullptr, reinterpret_cast<HACCEL>(1), 9};
+    const ULONG before = host->refCount;
+    ASSERT_EQ(host->inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(frame), static_cast<IUnknown*>(document));
+    EXPECT_EQ(host->refCount, before + 2);
+    EXPECT_TRUE(position.left == 1 && clip.bottom == 8 && !info.fMDIApp && info.hwndFrame == parent && !info.haccel &&
+                info.cAccelEntries == 0);
+
+    IUnknown* unknown = nullptr;
+    void* none = &none;
+    EXPECT_EQ(host->eventSink->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+    EXPECT_EQ(unknown, static_cast<IUnknown*>(host));
+    EXPECT_EQ(host->clientSite->QueryInterface(IID_IDispatch, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    // The last reference let go through any site ends the host.
+    while (frame->Release() != 0) {
+    }
+}
+
+// The shell itself in this process, with the fake in place of the control:
+// its navigation buttons, clicked with the mouse, reach the control in order.
+TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
+    const Site site("navigation");
+    std::string doc = "<korvane><IMAGES_PATH>" + site.url() + "</IMAGES_PATH><SKIN>skin-301x201.bmp</SKIN>"
+                      "<APP_BROWSER_RECT>10,30,281,120</APP_BROWSER_RECT><APP_NAVIGATE_TO>about:start</APP_NAVIGATE_TO>";
+    const char* labels[] = {"BACK", "FORWARD", "HOME", "REFRESH"};
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = std::string("BUTTON_") + labels[i];
+        doc += "<" + name + "_POS>" + std::to_string(10 + 25 * i) + ",175</" + name + "_POS>";
+        for (const char* state : {"_CLICK", "_HOT", "_NORMAL"}) doc += "<" + name + state + ">b-20x16.bmp</" + name + state + ">";
+    }
+    site.put("doc.xml", doc + "</korvane>");
+    site.put("skin-301x201.bmp", ImageFile("skin-301x201.bmp"));
+    site.put("b-20x16.bmp", ImageFile("b-20x16.bmp"));
+
+    OleInitialize(nullptr);
+    int result = -1;
+    {
+        FakeBrowserClass fake({"SetClientSite site", "SetObjectRects 10,30,291,150 clip 10,30,291,150",
+                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate about:start", "GoBack",
+                               "GoForward", "GoHome", "Refresh", "Unadvise 42", "Close 1", "SetClientSite null", "gone"});
+        std::thread user([&] {
+            std::vector<HWND> main;
+            WaitUntil([&] { return !(main = VisibleWindows(GetCurrentProcessId(), "Korvane")).empty(); }, 20000);
+            RECT r{};
+            if (!main.empty()) GetWindowRect(main[0], &r);
+            for (int i = 0; i < 4 && !main.empty(); ++i) {
+                // One click at a time, each seen to arrive, so the order is the clicks'.
+                const size_t before = fake.CallsSoFar();
+                MouseClickAt(r.left + 20 + 25 * i, r.top + 183);
+                WaitUntil([&] { return fake.CallsSoFar() > before; }, 3000);
+            }
+            if (!main.empty()) PostMessageA(main[0], WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (HWND box = ErrorBox(GetCurrentProcessId())) PressOk(box);
+        });
+        const std::string url = site.url("doc.xml");
+        char program[] = "korvane";
+        char* argv[] = {program, const_cast<char*>(url.c_str()), nullptr};
+        result = RunKorvane(GetModuleHandleA(nullptr), 2, argv);
+        user.join();
+        EXPECT_EQ(fake.Verdict(), "");
+    }
+    OleUninitialize();
+    EXPECT_EQ(result, 1);
+}
+
+// No stand-in: the platform's own control, which renders no page here but is
+// created, placed, and let go of without calling into a freed site.
+TEST_F(BrowserHost, ThePlatformControlIsPlacedAndLetGoOf) {
+    auto* host = new CBrowserHost;
+    host->Create(parent, "about:blank", 10, 20, 300, 200, false);
+    ASSERT_NE(host->browser, nullptr) << "the platform control could not be created";
+    HWND control = GetWindow(parent, GW_CHILD);
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_TRUE(r.left == 10 && r.top == 20 && r.right == 310 && r.bottom == 220);
+    IWebBrowser2* browser = host->browser;
+    browser->AddRef();  // the control outlives the host
+    delete host;
+    EXPECT_FALSE(IsWindow(control)) << "the control was not closed";
+    EXPECT_EQ(browser->Release(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "support/scenario.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+
+#include "common/handles.h"
+#include "support/images.h"
+#include "support/shell.h"
+#include "support/site.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 20000;
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string Folder(const std::string& name) {
+    std::string f;
+    for (char c : name) f += isalnum(static_cast<unsigned char>(c)) ? c : '-';
+    return f;
+}
+
+std::string Geometry(const RECT& r) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return text;
+}
+
+std::string TopLevel(const char* what, HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    return std::string(what) + " " + Geometry(r) +
+           (GetWindowLongA(wnd, GWL_EXSTYLE) & WS_EX_TOPMOST ? " topmost" : " normal");
+}
+
+std::string Joined(const std::vector<std::string>& items, const char* separator) {
+    std::string out;
+    for (const auto& i : items) out += (out.empty() ? "" : separator) + i;
+    return out.empty() ? "-" : out;
+}
+
+// Glob matching with '*' only.
+bool Matches(const char* pattern, const char* text) {
+    if (*pattern == '*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
+    return *pattern ? *pattern == *text && Matches(pattern + 1, text + 1) : !*text;
+}
+
+bool ProcessRuns(const char* exe) {
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+        if (_stricmp(entry.szExeFile, exe) == 0) return true;
+    }
+    return false;
+}
+
+// Whether a box shown over a splash can be seen: the splash is gone, or the
+// box comes before it in the window order.
+bool BoxSeen(HWND box, DWORD pid) {
+    for (HWND loader : VisibleWindows(pid, "KorvaneLoader")) {
+        HWND w = box;
+        while (w && w != loader) w = GetWindow(w, GW_HWNDNEXT);
+        if (!w) return false;
+    }
+    return true;
+}
+
+// The main window as it shows: place, title, outline and children.
+void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report) {
+    report.push_back(TopLevel("main", main) + " \"" + WindowText(main) + "\"");
+    std::string skin;
+    for (const auto& p : s.doc) skin = p.first == "SKIN" ? p.second : skin;
+    UniqueRegion actual(CreateRectRgn(0, 0, 0, 0));
+    if (GetWindowRgn(main, actual.get()) == ERROR) {
+        report.push_back("region none");
+    } else if (UniqueBitmap bitmap{DecodePicture(ImageFile(skin))}) {
+        UniqueRegion expected(PerPixelRegion(bitmap.get()));
+        report.push_back(EqualRgn(actual.get(), expected.get())
+                             ? "region as-skin"
+                             : "region differs: area " + std::to_string(RegionArea(actual.get())) + " for " +
+                                   std::to_string(RegionArea(expected.get())));
+    }
+    int buttons = 0;
+    for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+        buttons += ClassOf(c) == "CBITBUTTON";
+        report.push_back("child " + ClassOf(c) + " " + Geometry(r));
+    }
+    report.push_back("buttons " + std::to_string(buttons));
+}
+
+// Ends the run as a user would, with the close button when there is one.
+std::string Close(HWND main, const Scenario& s) {
+    RECT r;
+    GetWindowRect(main, &r);
+    int x = 0, y = 0;
+    for (const auto& p : s.doc) {
+        if (p.first == "BUTTON_CLOSE_POS" && std::sscanf(p.second.c_str(), "%d,%d", &x, &y) == 2 &&
+            ClassOf(ChildWindowFromPoint(main, POINT{x + 3, y + 3})) == "CBITBUTTON") {
+            MouseClickAt(r.left + x + 3, r.top + y + 3);
+            if (WaitUntil([&] { return !IsWindow(main); }, 3000)) return "closed-by button";
+        }
+    }
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return "closed-by system";
+}
+
+}  // namespace
+
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+
+Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
+    const Site site(Folder(s.name));
+    std::string doc = s.raw;
+    if (s.raw.empty()) {
+        doc = "<html><body>\r\n<KORVANE>\r\n";
+        Params params = s.doc;
+        if (std::none_of(params.begin(), params.end(), [](const auto& p) { return p.first == "IMAGES_PATH"; }))
+            params.insert(params.begin(), {"IMAGES_PATH", "{img}"});
+        for (const auto& p : params) {
+            doc += "<" + p.first + ">" + p.second + "</" + p.first + ">\r\n";
+            const std::string image = ImageFile(p.second);
+            if (!image.empty()) site.put("img/" + p.second, image);
+        }
+        doc += "</korvane>\r\n</body></html>\r\n";
+    }
+    const auto fill = [&](std::string text) {
+        return Replace(Replace(Replace(text, "{img}", site.url("img/")), "{doc}", site.url("doc.xml")), "{site}",
+                       site.url());
+    };
+    site.put("doc.xml", fill(doc));
+    for (const auto& r : s.replies) site.reply(r.first, fill(r.second));
+    for (const auto& a : s.args) args->push_back(fill(a));
+    return site;
+}
+
+std::vector<std::string> RunScenario(const Scenario& s) {
+    std::vector<std::string> args;
+    const Site site = PrepareSite(s, &args);
+    const std::string openLog = SessionFile("korvane-opened.log");
+    const size_t openedBefore = ReadFileBytes(openLog).size();
+    std::vector<std::string> report, seen;  // seen: what the debugger thread saw
+    std::mutex mutex;
+    ShellProcess shell(ShellExe(), args, [&](DWORD pid, const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::vector<HWND> loaders = VisibleWindows(pid, "KorvaneLoader");
+        if (text == "Korvane: Loader Initialized" && !loaders.empty()) seen.push_back(TopLevel("loader", loaders[0]));
+        if (text != "Korvane: Getting Top Most Parameter") return;
+        seen.push_back(std::string("while-building main=") + (VisibleWindows(pid, "Korvane").empty() ? "hidden" : "shown") +
+                       " loader=" + (loaders.empty() ? "gone" : "shown"));
+    }, s.debugger);
+
+    DWORD code = 0;
+    bool sawMain = false, sawBox = false;
+    const ULONGLONG end = GetTickCount64() + kWaitMs;
+    while (!shell.waitForExit(30, &code) && GetTickCount64() < end) {
+        if (HWND box = ErrorBox(shell.pid()); box && !sawBox) {
+            sawBox = true;
+            report.push_back("box " + MessageBoxText(box));
+            report.push_back(BoxSeen(box, shell.pid()) ? "box-order ok" : "box-order under-splash");
+            PressOk(box);
+        }
+        const std::vector<HWND> mains = VisibleWindows(shell.pid(), "Korvane");
+        if (!mains.empty() && !sawMain) {
+            sawMain = true;
+            DescribeMain(mains[0], s, report);
+            report.push_back(Close(mains[0], s));
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    report.insert(report.end(), seen.begin(), seen.end());
+    report.push_back(shell.crashed() ? "exit crashed" : shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
+    if (!sawBox) report.push_back("box -");
+    if (!sawMain) report.push_back("main -");
+    if (std::none_of(report.begin(), report.end(), [](const std::string& l) { return l.rfind("loader ", 0) == 0; }))
+        report.push_back("loader -");
+    report.push_back("progress " + Joined(shell.progressTexts(), "|"));
+    // The start page comes whenever the control gets to it: it has a line
+    // of its own.
+    std::vector<std::string> paths, pages;
+    const std::vector<std::string> requests = site.requests();
+    for (const auto& r : requests) (r.compare(0, 10, "GET /page/") ? paths : pages).push_back(r.substr(4, r.find(' ', 4) - 4));
+    report.push_back("requests " + Joined(paths, " "));
+    report.push_back("page-requests " + Joined(pages, " "));
+    if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
+    // The system hands a URL on to the browser after the shell has ended.
+    WaitUntil([] { return !ProcessRuns("winebrowser.exe"); }, 5000);
+    const std::string opened = ReadFileBytes(openLog).substr(openedBefore);
+    report.push_back("opened " + (opened.empty() ? "-" : Replace(opened.substr(0, opened.size() - 1), "\n", " + ")));
+    const SIZE_T mb = shell.peakBytes() >> 20;
+    report.push_back(mb < 256 ? "memory under 256 MB" : "memory " + std::to_string(mb) + " MB");
+    return report;
+}
+
+std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
+    std::string unmet;
+    for (std::string want : s.expect) {
+        want = Replace(Replace(want, "{img}", SiteUrl(Folder(s.name), "img/")), "{site}", SiteUrl(Folder(s.name)));
+        const bool negated = want[0] == '!';
+        if (negated) want.erase(0, 1);
+        const bool found = std::any_of(report.begin(), report.end(),
+                                       [&](const std::string& line) { return Matches(want.c_str(), line.c_str()); });
+        if (found == negated) unmet += (negated ? "  unwanted: " : "  missing: ") + want + "\n";
+    }
+    return unmet.empty() ? "" : unmet + "report:\n  " + Joined(report, "\n  ");
+}

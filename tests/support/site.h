@@ -1,0 +1,34 @@
+// The test web server as one test sees it: a folder of its own on the
+// server, whose files it writes and whose requests it reads back, and the
+// programs under test.
+#pragma once
+#include <string>
+#include <vector>
+
+// A Unix path as Wine's Z: drive names it.
+std::string WindowsPath(const std::string& unixPath);
+std::string ShellExe();
+std::string CheckerExe();
+// A file below the build tree's test session folder, as a Windows path.
+std::string SessionFile(const std::string& name);
+std::string ReadFileBytes(const std::string& windowsPath);
+
+// http://HOST/FOLDER/path, or https://skins.test/FOLDER/path.
+std::string SiteUrl(const std::string& folder, const std::string& path = "", bool https = false);
+
+class Site {
+public:
+    // Starts the folder empty, with no requests made below it.
+    explicit Site(const std::string& name);
+    std::string url(const std::string& path = "", bool https = false) const { return SiteUrl(name_, path, https); }
+    void put(const std::string& path, const std::string& bytes) const;
+    // How the server sends the file at path (see tests/harness/server.py).
+    void reply(const std::string& path, const std::string& json) const { put(path + ".reply", json); }
+    // The requests made below the folder, in order: "GET /path HTTP/1.1"
+    // followed by the headers, each after a tab; the folder left out.
+    std::vector<std::string> requests() const;
+
+private:
+    std::string name_;
+    size_t logStart_;  // the requests log's size when the folder was made
+};
