@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks the release zips that scripts/release.sh made: exactly the files
-# that belong in them, equal to the tree's copies, and executables of the
-# right machine and subsystem, stripped, with no runtime DLLs beside them,
-# carrying icon group 102 and a version resource of the project's version.
+# Checks the release zips and installers that scripts/release.sh made:
+# exactly the files that belong in them, equal to the tree's copies, and
+# executables of the right machine and subsystem, stripped, with no runtime
+# DLLs beside them, carrying icon group 102 and a version resource of the
+# project's version; each installer's stub is of its architecture.
 #   scripts/check_release.sh [DIST-DIR]    (default: dist)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,51 +52,64 @@ check_exe() {  # path, cpu, pe format, subsystem number, description
     grep -q "VALUE \"OriginalFilename\", \"$name\"" <<<"$rc" || fail "$name: OriginalFilename is not $name"
 }
 
-check_zip() {  # arch, cpu, pe format
-    local arch=$1 cpu=$2 format=$3
-    local name=korvane-$version-$arch
-    local zip=$dist/$name.zip
-    if [ ! -f "$zip" ]; then
-        fail "$zip is missing"
-        return
+# The files a package unpacked into DIR holds: exactly the expected ones,
+# equal to the tree's, with programs fit for the architecture.
+check_files() {  # package, dir, cpu, pe format, expected files...
+    local package=$1 dir=$2 cpu=$3 format=$4
+    shift 4
+    local expected=$work/expected actual=$work/actual
+    printf '%s\n' "$@" | sort >"$expected"
+    (cd "$dir" && find . -type f ! -path './$PLUGINSDIR/*' | cut -c3- | sort) >"$actual"
+    if ! diff -u "$expected" "$actual" >"$work/diff"; then
+        fail "$package does not hold exactly the release files (- missing, + extra):"
+        sed -n '3,$p' "$work/diff" | grep '^[-+]' >&2 || true
     fi
-
-    local expected=$work/$arch.expected actual=$work/$arch.actual
-    {
-        echo "$name/korvane.exe"
-        echo "$name/korvane-check.exe"
-        echo "$name/LICENSE"
-        echo "$name/README.md"
-        local f
-        for f in demo/skin/* docs/*; do [ -f "$f" ] && echo "$name/$f"; done
-    } | sort >"$expected"
-    unzip -Z1 "$zip" | grep -v '/$' | sort >"$actual"
-    if ! diff -u "$expected" "$actual" >"$work/$arch.diff"; then
-        fail "$zip does not hold exactly the release files (- missing, + extra):"
-        sed -n '3,$p' "$work/$arch.diff" | grep '^[-+]' >&2 || true
-    fi
-
-    local out=$work/$arch
-    mkdir -p "$out"
-    unzip -q "$zip" -d "$out"
     local f
-    for f in LICENSE README.md demo/skin/* docs/*; do
-        [ -f "$f" ] || continue
-        [ -f "$out/$name/$f" ] || continue  # reported above
-        cmp -s "$f" "$out/$name/$f" || fail "$zip: $f differs from the tree's"
+    for f in "$@"; do
+        case $f in
+            *.exe) ;;
+            *) [ ! -f "$dir/$f" ] || cmp -s "$f" "$dir/$f" || fail "$package: $f differs from the tree's" ;;
+        esac
     done
-    grep -q 'MIT License' LICENSE && grep -q 'the Korvane developers' LICENSE || fail "LICENSE is not the MIT licence of the Korvane developers"
-
-    [ -f "$out/$name/korvane.exe" ] && check_exe "$out/$name/korvane.exe" "$cpu" "$format" 2 "Korvane browser shell"
-    [ -f "$out/$name/korvane-check.exe" ] && check_exe "$out/$name/korvane-check.exe" "$cpu" "$format" 3 "Korvane skin checker"
-    return 0
+    [ ! -f "$dir/korvane.exe" ] || check_exe "$dir/korvane.exe" "$cpu" "$format" 2 "Korvane browser shell"
+    [ ! -f "$dir/korvane-check.exe" ] || check_exe "$dir/korvane-check.exe" "$cpu" "$format" 3 "Korvane skin checker"
 }
 
-check_zip win32 i686 pei-i386
-check_zip win64 x86_64 pei-x86-64
+check_arch() {  # arch, cpu, pe format, installer's NSIS subtype
+    local arch=$1 cpu=$2 format=$3 subtype=$4
+    local name=korvane-$version-$arch
+    local programs=(korvane.exe korvane-check.exe LICENSE) docs=() skin=() f
+    for f in docs/*; do [ -f "$f" ] && docs+=("$f"); done
+    for f in demo/skin/*; do [ -f "$f" ] && skin+=("$f"); done
+
+    local zip=$dist/$name.zip
+    if [ -f "$zip" ]; then
+        mkdir -p "$work/$arch"
+        unzip -q "$zip" -d "$work/$arch"
+        [ "$(unzip -Z1 "$zip" | grep -v '/$' | cut -d/ -f1 | sort -u)" = "$name" ] || fail "$zip: not all under $name/"
+        check_files "$zip" "$work/$arch/$name" "$cpu" "$format" "${programs[@]}" "${docs[@]}" "${skin[@]}" README.md
+    else
+        fail "$zip is missing"
+    fi
+
+    # The installer: the programs, the guide and the licence, the uninstaller
+    # it writes, and an installer stub of the architecture.
+    local setup=$dist/$name-setup.exe
+    if [ -f "$setup" ]; then
+        7zz l "$setup" | grep -qx "SubType = $subtype" || fail "$setup: not an installer of type $subtype"
+        7zz x -y -o"$work/$arch-setup" "$setup" >/dev/null || fail "$setup: 7zz cannot unpack it"
+        check_files "$setup" "$work/$arch-setup" "$cpu" "$format" "${programs[@]}" "${docs[@]}" uninstall.exe
+    else
+        fail "$setup is missing"
+    fi
+}
+
+grep -q 'MIT License' LICENSE && grep -q 'the Korvane developers' LICENSE || fail "LICENSE is not the MIT licence of the Korvane developers"
+check_arch win32 i686 pei-i386 "NSIS-3 Unicode"
+check_arch win64 x86_64 pei-x86-64 "NSIS-3 Unicode 64-bit"
 
 if [ "$failures" -gt 0 ]; then
-    echo "check_release: $failures problem(s) in the release zips" >&2
+    echo "check_release: $failures problem(s) in the release packages" >&2
     exit 1
 fi
-echo "check_release: dist/korvane-$version-win32.zip and -win64.zip are complete"
+echo "check_release: dist/korvane-$version-win32 and -win64 zips and installers are complete"

@@ -7,7 +7,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 xvfb x11-utils xdotool imagemagick zip unzip
-    openssl
+    openssl nsis osslsigncode 7zip nginx liblnk-utils
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -16,6 +16,12 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     sudo=""; [ "$(id -u)" = 0 ] || sudo=sudo
+    # No service may start from a package: nginx's would listen on port 80 of
+    # every address. The tests start their own servers, on loopback only.
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        $sudo sh -c 'printf "#!/bin/sh\nexit 101\n" >/usr/sbin/policy-rc.d && chmod +x /usr/sbin/policy-rc.d'
+        trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+    fi
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

@@ -28,6 +28,7 @@ status=0
 # they are built before the tests so that ctest's summary stays last.
 release=0
 { bash scripts/release.sh && bash scripts/check_release.sh; } || release=1
+[ $release -ne 0 ] || bash tests/release/installers.sh || status=1
 (cd build/native && ctest --output-on-failure) || status=1
 (cd build/win64 && ctest --output-on-failure) || status=1
 if [ $release -ne 0 ]; then

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Builds a deployer's own installer of the shell:
+#   scripts/brand.sh --name "Acme Portal" --url https://portal.example.com/korvane.xml
+#       [--icon acme.ico] [--publisher "Acme"] [--arch win32|win64]
+#       [--sign CERT.pfx --password-file FILE [--timestamp URL]]
+# writes dist/acme-portal-setup.exe: the name in lower case, each run of
+# other characters than letters and digits made one dash. It installs the
+# shell, the checker, the guide and the licence for the current user into
+# "%LOCALAPPDATA%\Programs\NAME", with a Start-menu shortcut NAME that starts
+# the shell on the URL, and an uninstall entry NAME; so brands of different
+# names live side by side. The icon (default: the shell's) is the shortcut's,
+# the uninstall entry's and the installer's own. The publisher defaults to the
+# name. --arch win32 (the default) runs on every Windows; win64 is the x86_64
+# build. Bad input is refused before anything is built.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+prog=brand
+source scripts/lib/packaging.sh
+
+name="" url="" icon="" publisher="" arch=win32
+while [ $# -gt 0 ]; do
+    [ $# -ge 2 ] || die "$1 needs a value"
+    case $1 in
+        --name) name=$2 ;;
+        --url) url=$2 ;;
+        --icon) icon=$2 ;;
+        --publisher) publisher=$2 ;;
+        --arch) arch=$2 ;;
+        *) sign_option "$1" "$2" || die "unknown option $1" ;;
+    esac
+    shift 2
+done
+
+[ -n "$name" ] || die "--name is required"
+not_in_file_name='[<>:"/\|?*[:cntrl:]]'
+[[ ! $name =~ $not_in_file_name ]] ||
+    die "the name \"$name\" has a character that cannot be in a file name (< > : \" / \\ | ? * or a control character)"
+[[ ! $name =~ ^[[:space:]]|[[:space:].]$ ]] || die "the name \"$name\" cannot start with a space or end with a space or a dot"
+shopt -s nocasematch
+[[ ! $name =~ ^(con|prn|aux|nul|com[1-9]|lpt[1-9])(\..*)?$ ]] || die "the name \"$name\" is reserved by Windows for a device"
+shopt -u nocasematch
+slug=$(tr '[:upper:]' '[:lower:]' <<<"$name" | sed -E 's/[^a-z0-9]+/-/g; s/^-+|-+$//g')
+[ -n "$slug" ] || die "the name \"$name\" needs a letter or digit (A-Z, 0-9) to name the installer"
+
+[ -n "$url" ] || die "--url is required"
+is_http_url "$url" || die "the URL must start with http:// or https:// and hold no spaces or quotes: $url"
+[ ${#url} -lt 1024 ] || die "the URL is longer than the 1023 characters the shell takes"
+
+if [ -n "$icon" ]; then
+    [ -f "$icon" ] || die "no icon file $icon"
+    # An ICO file starts with reserved 0, type 1 and a count of images.
+    header=$(od -An -tx1 -N6 "$icon" | tr -d ' \n')
+    [[ $header =~ ^00000100 && $header != 000001000000 ]] || die "$icon is not a Windows icon (.ico) file"
+    icon=$(realpath "$icon")
+fi
+[[ ! $publisher =~ [[:cntrl:]] ]] || die "the publisher has a control character"
+[[ $arch == win32 || $arch == win64 ]] || die "--arch is win32 or win64, not $arch"
+check_signing
+
+bash scripts/setup.sh
+lock_release_trees
+release_tree "$arch"
+out=$root/build/brand/$slug
+settings=(-D "CPACK_NSIS_DISPLAY_NAME=$name" -D "CPACK_PACKAGE_VENDOR=${publisher:-$name}"
+          -D "CPACK_PACKAGE_FILE_NAME=$slug" -D "CPACK_KORVANE_URL=$url")
+[ -z "$icon" ] || settings+=(-D "CPACK_NSIS_MUI_ICON=$icon" -D "CPACK_KORVANE_ICON_FILE=$slug.ico")
+run_cpack "$arch" NSIS "$out" "${settings[@]}"
+mkdir -p dist
+cp "$out/$slug-setup.exe" dist/
+echo "brand: dist/$slug-setup.exe ($arch) installs \"$name\" starting $url"
+signing_note
