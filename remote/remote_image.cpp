@@ -5,6 +5,7 @@
 #include "common/com_ptr.h"
 #include "common/handles.h"
 #include "remote/http_fetch.h"
+#include "remote/image_size.h"
 #include "remote/skin_params.h"
 
 #include <ole2.h>
@@ -51,6 +52,12 @@ HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     std::uint32_t length = 0;
     UniqueBody body(HttpGetUrl(url, &length));
     if (!body || length == 0) return nullptr;
+    // A picture may be refused before it is decoded, never after: a small
+    // file can declare a size that no decoder should try to fill.
+    unsigned width = 0, height = 0;
+    if (!DeclaredImageSize(reinterpret_cast<const unsigned char*>(body.get()), length, &width, &height) ||
+        !WithinImageLimits(width, height))
+        return nullptr;
 
     UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, length));
     if (!block) return nullptr;

@@ -44,6 +44,11 @@ std::string Images(const std::string& kind) {
 
 std::string Got(const std::string& file) { return "Image " + file + ",Path: {img}" + file; }
 
+// Nothing fetched, nothing opened, no window, no box.
+const std::vector<std::string> kRefused = {"exit 0", "box -", "main -", "opened -", "requests -"};
+// A document that could not be had: it goes to the browser.
+const std::vector<std::string> kToBrowser = {"exit 0", "box -", "main -", "opened {doc}"};
+
 const Scenario kScenarios[] = {
     {"full document",
      kFull,
@@ -80,10 +85,12 @@ const Scenario kScenarios[] = {
       "Button Images|Getting Browser Refresh Button Images|Done Loading|Getting Top Most Parameter"}},
     {"missing skin",
      {{"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
-     {"exit 0", kParameterError + "Parameter: SKIN", "main -", "progress Loader Initialized|Loading Main Skin Image"}},
+     {"exit 0", kParameterError + "Parameter: SKIN", "box-order ok", "main -",
+      "progress Loader Initialized|Loading Main Skin Image"}},
     {"missing browser rectangle",
      Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}} + Button("CLOSE", "5,5"),
-     {"exit 1", kParameterError + "Parameter: APP_BROWSER_RECT", "requests /doc.xml /img/loader-200x100.bmp /img/skin-120x90.bmp",
+     {"exit 1", kParameterError + "Parameter: APP_BROWSER_RECT", "box-order ok",
+      "requests /doc.xml /img/loader-200x100.bmp /img/skin-120x90.bmp",
       "progress *|Getting Internet Explorer Control Position|Getting Top Most Parameter"}},
     {"a page that is no document goes to the browser",
      {},
@@ -91,10 +98,53 @@ const Scenario kScenarios[] = {
      {"{doc}"},
      {},
      "<html><body>Just a page</body></html>"},
-    {"an argument too long for the shell is refused",
-     kBasic,
-     {"exit 0", "box -", "opened -", "requests -"},
-     {"{site}" + std::string(1024, 'p')}},
+    {"an argument too long for the shell is refused", kBasic, kRefused, {"{site}" + std::string(1024, 'p')}},
+    // Arguments come from links and shortcuts: only a web address is handed on.
+    {"a program as the argument is not run", kBasic, kRefused, {"{exe}"}},
+    {"a file URL as the argument is not run", kBasic, kRefused, {"file:///{exe}"}},
+    {"a share as the argument is not opened", kBasic, kRefused, {"\\\\host\\share\\x"}},
+    {"a shell folder as the argument is not opened", kBasic, kRefused, {"shell:startup"}},
+    {"a line break in the argument sends nothing", kBasic, kRefused, {"{doc}\r\nX-Injected: 1"}},
+    // Servers that never finish, or lead nowhere.
+    {"a trickling document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"trickle": [1, 1000]})"}}, "", true, true},
+    {"a server silent after its headers", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"silent": true})"}}, "",
+     true, true},
+    {"a redirect loop", kBasic,
+     {"exit 0", "opened {doc}", "requests /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml "
+                                "/doc.xml /doc.xml /doc.xml"},
+     {"{doc}"}, {{"doc.xml", R"({"redirect": "{doc}"})"}}},
+    {"a redirect from https to http", kBasic, {"exit 0", "opened {https}doc.xml", "requests /doc.xml"},
+     {"{https}doc.xml"}, {{"doc.xml", R"({"redirect": "{site}other.xml"})"}}},
+    {"a cut skin", kBasic,
+     {"exit 0", kParameterError + Got("skin-120x90.bmp"), "main -", "requests /doc.xml /img/skin-120x90.bmp"},
+     {"{doc}"}, {{"img/skin-120x90.bmp", R"({"cut": 20000})"}}},
+    {"a trickling splash is left behind",
+     {{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 1", "box -", "loader -", "main 452,339 120x90 normal \"\""}, {"{doc}"},
+     {{"img/loader-200x100.bmp", R"({"trickle": [100, 500]})"}}, "", true, true},
+    // Pictures that would take all the memory there is, or all the rectangles.
+    {"a huge skin", {{"SKIN", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 0", kParameterError + Got("huge-10000x10000.gif"), "memory under 256 MB"}},
+    {"a huge splash and button",
+     Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+            {"BUTTON_MIN_POS", "5,5"}, {"BUTTON_MIN_CLICK", "huge-10000x10000.gif"},
+            {"BUTTON_MIN_HOT", "min-20x16.bmp"}, {"BUTTON_MIN_NORMAL", "min-20x16.bmp"}},
+     {"exit 1", "loader -", "main 452,339 120x90 normal \"\"", "!child CBITBUTTON*", "memory under 256 MB"}},
+    {"a skin of scattered pixels", {{"SKIN", "checker-260x260.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 0", "box Unable to load the skin.", "main -"}, {"{doc}"}, {}, "", false},
+    {"a long start page opens whole",
+     {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+      {"APP_NAVIGATE_TO", "{site}page/" + std::string(290, 'p') + ".html"}},
+     {"exit 1", "page-requests /page/" + std::string(290, 'p') + ".html"}},
+    // A skin served over https, and a server whose certificate nobody signed.
+    {"a whole skin over https",
+     {{"IMAGES_PATH", "{https}img/"}, {"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+      {"APP_NAVIGATE_TO", "{https}page/start.html"}},
+     {"exit 1", "main 452,339 120x90 normal \"\"", "region as-skin", "requests /doc.xml /img/skin-120x90.bmp",
+      "page-requests /page/start.html"},
+     {"{https}doc.xml"}},
+    {"a certificate from an unknown authority", kBasic, {"exit 0", "main -", "opened https://rogue.test/*/doc.xml"},
+     {"https://rogue.test/a-certificate-from-an-unknown-authority/doc.xml"}},
 };
 
 class Scenarios : public ::testing::TestWithParam<Scenario> {};

@@ -2,6 +2,9 @@
 // as the running shell drives it, and with the platform's own control.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <thread>
 
 #include "app/app.h"
@@ -12,6 +15,22 @@
 #include "support/images.h"
 #include "support/shell.h"
 #include "support/site.h"
+
+// Freed memory is overwritten, so that a call into a freed site object
+// crashes at once instead of running on what happens to be left.
+void* operator new(std::size_t size) {
+    auto* block = static_cast<std::size_t*>(std::malloc(size + 16));
+    if (!block) throw std::bad_alloc();
+    *block = size;
+    return block + 2;
+}
+void operator delete(void* p) noexcept {
+    if (!p) return;
+    std::size_t* block = static_cast<std::size_t*>(p) - 2;
+    std::memset(p, 0xDD, *block);
+    std::free(block);
+}
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 namespace {
 
@@ -25,6 +44,7 @@ Calls operator+(Calls a, const Calls& b) {
 const Calls kPlaced = {"SetClientSite site", "SetObjectRects 10,20,310,220 clip 10,20,310,220",
                        "DoVerb -5 site 10,20,310,220"};
 const Calls kLetGo = {"Unadvise 42", "Close 1", "SetClientSite null", "gone"};
+const std::string kLongUrl = "http://example.test/" + std::string(1000, 'p');
 
 struct Case {
     const char* name;
@@ -37,6 +57,7 @@ const Case kCases[] = {
     {"every interface", "http://example.test/start", {},
      kPlaced + Calls{"Advise sink", "Navigate http://example.test/start"} + kLetGo},
     {"no start page", nullptr, {}, kPlaced + Calls{"Advise sink", "Navigate about:blank"} + kLetGo},
+    {"a long start page", kLongUrl.c_str(), {}, kPlaced + Calls{"Advise sink", "Navigate " + kLongUrl} + kLetGo},
     {"no IWebBrowser2", "x", {IID_IWebBrowser2}, kPlaced + Calls{"Advise sink"} + kLetGo},
     {"no events", "x", {IID_IConnectionPointContainer}, kPlaced + Calls{"Navigate x", "Close 1", "SetClientSite null", "gone"}},
     {"no IOleObject", "x", {IID_IOleObject},
@@ -75,6 +96,10 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     host->CreateStatusWindow(GetModuleHandleA(nullptr), 0, 0, 200, 20, "FFFFFF");
     for (const wchar_t* text : {L"100% of %s and %n", L""}) host->frame->SetStatusText(text);
     EXPECT_STREQ(host->statusWin->text, "100% of %s and %n");
+    // Three bytes a character in this code page: the text must not vanish.
+    EXPECT_EQ(GetACP(), 65001u) << "run with LC_ALL=hi_IN.UTF-8";
+    host->frame->SetStatusText(L"\x0939\x093f\x0902\x0926\x0940");
+    EXPECT_STREQ(host->statusWin->text, "\xe0\xa4\xb9\xe0\xa4\xbf\xe0\xa4\x82\xe0\xa4\xa6\xe0\xa5\x80");
 
     for (bool showMenu : {false, true}) {
         host->showIeMenu = showMenu;
@@ -104,6 +129,24 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     // The last reference let go through any site ends the host.
     while (frame->Release() != 0) {
     }
+}
+
+// A control that OLE lets go of only as OLE ends, and that calls its site
+// on the way out: the sites must outlive the end of OLE.
+TEST(BrowserHostEnd, SitesOutliveTheEndOfOle) {
+    std::thread([] {
+        CoInitialize(nullptr);
+        HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+        FakeBrowserClass fake(kPlaced + Calls{"Advise sink", "Navigate x", "Unadvise 42", "Close 1",
+                                              "SetClientSite null", "site still there", "gone"},
+                              {}, true);
+        auto* host = new CBrowserHost;
+        host->Create(parent, "x", 10, 20, 300, 200, false);
+        CoUninitialize();  // the host's own OLE is now the last
+        delete host;
+        EXPECT_EQ(fake.Verdict(), "");
+        DestroyWindow(parent);
+    }).join();
 }
 
 // The shell itself in this process, with the fake in place of the control:

@@ -30,6 +30,7 @@ struct FakeControl {
     Interface faces[kFaces];
     ULONG refs = 1;
     FakeBrowserClass* owner;
+    IOleInPlaceSite* held = nullptr;
 };
 
 namespace {
@@ -72,6 +73,10 @@ ULONG STDMETHODCALLTYPE AddRef(void* face) { return ++Self(face)->refs; }
 ULONG STDMETHODCALLTYPE Release(void* face) {
     FakeControl* c = Self(face);
     if (--c->refs) return c->refs;
+    if (c->held) {
+        c->owner->Called(c->held->CanInPlaceActivate() == S_OK ? "site still there" : "site gone");
+        c->held->Release();
+    }
     c->owner->Called("gone");
     delete c;
     return 0;
@@ -87,8 +92,38 @@ HRESULT STDMETHODCALLTYPE Close(void* face, DWORD option) {
     return S_OK;
 }
 
+// Holds a control for OLE, which lets go of it only when it ends.
+class KeepAlive final : public IUnknown {
+public:
+    explicit KeepAlive(void* face) : face_(face) { ::AddRef(face_); }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
+        return *out ? (++refs_, S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (--refs_) return refs_;
+        ::Release(face_);
+        delete this;
+        return 0;
+    }
+
+private:
+    void* face_;
+    ULONG refs_ = 1;
+};
+
 HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND, const RECT* r) {
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
+    FakeControl* c = Self(face);
+    if (c->owner->heldByOle && site && !c->held) {
+        site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
+        static const CLSID kKeepAlive = {0x6b0c4a2e, 0x1f3d, 0x4e52, {0x9a, 0x61, 0x2d, 0x7e, 0x80, 0x14, 0xc3, 0x55}};
+        auto* keeper = new KeepAlive(face);
+        DWORD cookie = 0;
+        CoRegisterClassObject(kKeepAlive, keeper, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+        keeper->Release();
+    }
     return S_OK;
 }
 
@@ -201,8 +236,8 @@ FakeControl::FakeControl(FakeBrowserClass* o) : owner(o) {
     for (int f = 0; f < kFaces; ++f) faces[f] = Interface{tables.slots[f], this};
 }
 
-FakeBrowserClass::FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused)
-    : expected_(std::move(expected)), refused_(std::move(refused)), factory_(new Factory(this)) {
+FakeBrowserClass::FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused, bool heldByOle)
+    : heldByOle(heldByOle), expected_(std::move(expected)), refused_(std::move(refused)), factory_(new Factory(this)) {
     CoRegisterClassObject(CLSID_WebBrowser, factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
 }
 

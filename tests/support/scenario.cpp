@@ -49,6 +49,15 @@ std::string Joined(const std::vector<std::string>& items, const char* separator)
     return out.empty() ? "-" : out;
 }
 
+std::string Fill(const std::string& text, const std::string& folder) {
+    const std::pair<const char*, std::string> values[] = {
+        {"{img}", SiteUrl(folder, "img/")}, {"{doc}", SiteUrl(folder, "doc.xml")}, {"{site}", SiteUrl(folder)},
+        {"{https}", SiteUrl(folder, "", true)}, {"{exe}", ShellExe()}};
+    std::string out = text;
+    for (const auto& v : values) out = Replace(out, v.first, v.second);
+    return out;
+}
+
 // Glob matching with '*' only.
 bool Matches(const char* pattern, const char* text) {
     if (*pattern == '*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
@@ -137,10 +146,7 @@ Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
         }
         doc += "</korvane>\r\n</body></html>\r\n";
     }
-    const auto fill = [&](std::string text) {
-        return Replace(Replace(Replace(text, "{img}", site.url("img/")), "{doc}", site.url("doc.xml")), "{site}",
-                       site.url());
-    };
+    const auto fill = [&](const std::string& text) { return Fill(text, Folder(s.name)); };
     site.put("doc.xml", fill(doc));
     for (const auto& r : s.replies) site.reply(r.first, fill(r.second));
     for (const auto& a : s.args) args->push_back(fill(a));
@@ -154,7 +160,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const size_t openedBefore = ReadFileBytes(openLog).size();
     std::vector<std::string> report, seen;  // seen: what the debugger thread saw
     std::mutex mutex;
-    ShellProcess shell(ShellExe(), args, [&](DWORD pid, const std::string& text) {
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, [&](DWORD pid, const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex);
         const std::vector<HWND> loaders = VisibleWindows(pid, "KorvaneLoader");
         if (text == "Korvane: Loader Initialized" && !loaders.empty()) seen.push_back(TopLevel("loader", loaders[0]));
@@ -196,8 +202,9 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     report.push_back("requests " + Joined(paths, " "));
     report.push_back("page-requests " + Joined(pages, " "));
     if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
-    // The system hands a URL on to the browser after the shell has ended.
-    WaitUntil([] { return !ProcessRuns("winebrowser.exe"); }, 5000);
+    // The system hands a URL on to the browser after the shell has ended,
+    // and a program the shell should not have started comes later still.
+    WaitUntil([] { return !ProcessRuns("winebrowser.exe") && !ProcessRuns("korvane.exe"); }, 5000);
     const std::string opened = ReadFileBytes(openLog).substr(openedBefore);
     report.push_back("opened " + (opened.empty() ? "-" : Replace(opened.substr(0, opened.size() - 1), "\n", " + ")));
     const SIZE_T mb = shell.peakBytes() >> 20;
@@ -208,7 +215,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = Replace(Replace(want, "{img}", SiteUrl(Folder(s.name), "img/")), "{site}", SiteUrl(Folder(s.name)));
+        want = Fill(want, Folder(s.name));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),

@@ -22,6 +22,7 @@ struct Scenario {
     Params replies;    // a file's sidecar: how the server sends it
     std::string raw;   // the document's text itself, instead of doc
     bool debugger = true;  // false where the shell will throw
+    bool quick = false;    // the shell built with the tests' short fetch limits
 };
 
 // The report lines:
@@ -41,9 +42,10 @@ struct Scenario {
 //   first-request GET /PATH HTTP/1.1 | HEADER | ...
 //   opened TEXT | opened -       (what reached the system's "open" verb)
 //   memory under 256 MB | memory N MB
-// In expected lines {site} stands for the site folder's URL and {img} for
-// its image folder's; '*' matches any text, and a line starting with '!'
-// must match no line.
+// In documents, arguments and expected lines {site} stands for the site
+// folder's URL, {img} for its image folder's, {https} for the folder's URL on
+// https://skins.test and {exe} for the shell's own path; '*' matches any text
+// in an expected line, and one starting with '!' must match no line.
 std::vector<std::string> RunScenario(const Scenario& s);
 // Puts the scenario's document and images on the test server; the program's
 // arguments go to args.

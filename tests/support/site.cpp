@@ -38,6 +38,7 @@ std::string WindowsPath(const std::string& unixPath) {
 
 std::string ShellExe() { return WindowsPath(Env("KORVANE_EXE")); }
 std::string CheckerExe() { return WindowsPath(Env("KORVANE_CHECK_EXE")); }
+std::string QuickShellExe() { return WindowsPath(Env("KORVANE_QUICK_EXE")); }
 std::string SessionFile(const std::string& name) { return WindowsPath(Env("KORVANE_BUILD_DIR") + "/harness/" + name); }
 
 std::string ReadFileBytes(const std::string& windowsPath) {

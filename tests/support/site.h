@@ -9,6 +9,8 @@
 std::string WindowsPath(const std::string& unixPath);
 std::string ShellExe();
 std::string CheckerExe();
+// The shell built with the tests' short fetch limits.
+std::string QuickShellExe();
 // A file below the build tree's test session folder, as a Windows path.
 std::string SessionFile(const std::string& name);
 std::string ReadFileBytes(const std::string& windowsPath);
