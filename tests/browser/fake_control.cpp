@@ -82,16 +82,6 @@ ULONG STDMETHODCALLTYPE Release(void* face) {
     return 0;
 }
 
-HRESULT STDMETHODCALLTYPE SetClientSite(void* face, IOleClientSite* site) {
-    Call(face, site ? "SetClientSite site" : "SetClientSite null");
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE Close(void* face, DWORD option) {
-    Call(face, "Close " + std::to_string(option));
-    return S_OK;
-}
-
 // Holds a control for OLE, which lets go of it only when it ends.
 class KeepAlive final : public IUnknown {
 public:
@@ -127,11 +117,6 @@ HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* si
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE SetObjectRects(void* face, const RECT* position, const RECT* clip) {
-    Call(face, "SetObjectRects " + Text(position) + " clip " + Text(clip));
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE FindConnectionPoint(void* face, REFIID iid, IConnectionPoint** out) {
     *out = nullptr;
     if (!IsEqualIID(iid, DIID_DWebBrowserEvents2)) return CONNECT_E_NOCONNECTION;
@@ -150,25 +135,6 @@ HRESULT STDMETHODCALLTYPE Advise(void* face, IUnknown* sink, DWORD* cookie) {
     *cookie = 42;
     return S_OK;
 }
-
-HRESULT STDMETHODCALLTYPE Unadvise(void* face, DWORD cookie) {
-    Call(face, "Unadvise " + std::to_string(cookie));
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE Navigate(void* face, BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
-    std::string narrow;
-    for (const wchar_t* p = url; p && *p; ++p) narrow += static_cast<char>(*p);
-    Call(face, "Navigate " + narrow);
-    return S_OK;
-}
-
-template <const char* Name>
-HRESULT STDMETHODCALLTYPE Plain(void* face) {
-    Call(face, Name);
-    return S_OK;
-}
-constexpr char kGoBack[] = "GoBack", kGoForward[] = "GoForward", kGoHome[] = "GoHome", kRefresh[] = "Refresh";
 
 template <typename Fn>
 void* Slot(Fn fn) {
@@ -193,18 +159,27 @@ struct Tables {
             t[1] = Slot(&AddRef);
             t[2] = Slot(&Release);
         }
-        slots[kObject][3] = Slot(&SetClientSite);
-        slots[kObject][6] = Slot(&Close);
+        // The calls that matter, each written down as the fake's log shows it.
+        slots[kObject][3] = Slot(+[](void* f, IOleClientSite* site) {
+            return Call(f, site ? "SetClientSite site" : "SetClientSite null"), S_OK;
+        });
+        slots[kObject][6] = Slot(+[](void* f, DWORD option) { return Call(f, "Close " + std::to_string(option)), S_OK; });
         slots[kObject][11] = Slot(&DoVerb);
-        slots[kInPlace][7] = Slot(&SetObjectRects);
+        slots[kInPlace][7] = Slot(+[](void* f, const RECT* position, const RECT* clip) {
+            return Call(f, "SetObjectRects " + Text(position) + " clip " + Text(clip)), S_OK;
+        });
         slots[kContainer][4] = Slot(&FindConnectionPoint);
         slots[kPoint][5] = Slot(&Advise);
-        slots[kPoint][6] = Slot(&Unadvise);
-        slots[kBrowser][7] = Slot(&Plain<kGoBack>);
-        slots[kBrowser][8] = Slot(&Plain<kGoForward>);
-        slots[kBrowser][9] = Slot(&Plain<kGoHome>);
-        slots[kBrowser][11] = Slot(&Navigate);
-        slots[kBrowser][12] = Slot(&Plain<kRefresh>);
+        slots[kPoint][6] = Slot(+[](void* f, DWORD cookie) { return Call(f, "Unadvise " + std::to_string(cookie)), S_OK; });
+        slots[kBrowser][7] = Slot(+[](void* f) { return Call(f, "GoBack"), S_OK; });
+        slots[kBrowser][8] = Slot(+[](void* f) { return Call(f, "GoForward"), S_OK; });
+        slots[kBrowser][9] = Slot(+[](void* f) { return Call(f, "GoHome"), S_OK; });
+        slots[kBrowser][11] = Slot(+[](void* f, BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
+            std::string narrow;
+            for (const wchar_t* p = url; p && *p; ++p) narrow += static_cast<char>(*p);
+            return Call(f, "Navigate " + narrow), S_OK;
+        });
+        slots[kBrowser][12] = Slot(+[](void* f) { return Call(f, "Refresh"), S_OK; });
     }
 };
 

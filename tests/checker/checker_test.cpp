@@ -13,7 +13,7 @@ namespace {
 std::vector<std::string> RunCheck(const Scenario& s) {
     std::vector<std::string> args, lines;
     PrepareSite(s, &args);
-    ShellProcess checker(CheckerExe(), args, nullptr, false);
+    ShellProcess checker(CheckerExe(), args);
     DWORD code = 0;
     if (!checker.waitForExit(60000, &code)) return {"exit timeout"};
     std::istringstream out(checker.output());

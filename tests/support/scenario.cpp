@@ -1,14 +1,11 @@
 #include "support/scenario.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
-#include <mutex>
 
 #include "common/handles.h"
 #include "support/images.h"
@@ -64,16 +61,6 @@ bool Matches(const char* pattern, const char* text) {
     return *pattern ? *pattern == *text && Matches(pattern + 1, text + 1) : !*text;
 }
 
-bool ProcessRuns(const char* exe) {
-    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
-        if (_stricmp(entry.szExeFile, exe) == 0) return true;
-    }
-    return false;
-}
-
 // Whether a box shown over a splash can be seen: the splash is gone, or the
 // box comes before it in the window order.
 bool BoxSeen(HWND box, DWORD pid) {
@@ -100,15 +87,12 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
                              : "region differs: area " + std::to_string(RegionArea(actual.get())) + " for " +
                                    std::to_string(RegionArea(expected.get())));
     }
-    int buttons = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         RECT r;
         GetWindowRect(c, &r);
         MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        buttons += ClassOf(c) == "CBITBUTTON";
         report.push_back("child " + ClassOf(c) + " " + Geometry(r));
     }
-    report.push_back("buttons " + std::to_string(buttons));
 }
 
 // Ends the run as a user would, with the close button when there is one.
@@ -158,41 +142,34 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const Site site = PrepareSite(s, &args);
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
-    std::vector<std::string> report, seen;  // seen: what the debugger thread saw
-    std::mutex mutex;
-    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, [&](DWORD pid, const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        const std::vector<HWND> loaders = VisibleWindows(pid, "KorvaneLoader");
-        if (text == "Korvane: Loader Initialized" && !loaders.empty()) seen.push_back(TopLevel("loader", loaders[0]));
-        if (text != "Korvane: Getting Top Most Parameter") return;
-        seen.push_back(std::string("while-building main=") + (VisibleWindows(pid, "Korvane").empty() ? "hidden" : "shown") +
-                       " loader=" + (loaders.empty() ? "gone" : "shown"));
-    }, s.debugger);
-
+    std::vector<std::string> report;
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args);
     DWORD code = 0;
-    bool sawMain = false, sawBox = false;
+    bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
-    while (!shell.waitForExit(30, &code) && GetTickCount64() < end) {
+    while (!shell.waitForExit(20, &code) && GetTickCount64() < end) {
+        const std::vector<HWND> loaders = VisibleWindows(shell.pid(), "KorvaneLoader"),
+                                mains = VisibleWindows(shell.pid(), "Korvane");
+        if (!loaders.empty() && !sawLoader) report.push_back(TopLevel("loader", loaders[0]));
+        sawLoader |= !loaders.empty();
+        overlap |= !loaders.empty() && !mains.empty();
         if (HWND box = ErrorBox(shell.pid()); box && !sawBox) {
             sawBox = true;
             report.push_back("box " + MessageBoxText(box));
             report.push_back(BoxSeen(box, shell.pid()) ? "box-order ok" : "box-order under-splash");
             PressOk(box);
         }
-        const std::vector<HWND> mains = VisibleWindows(shell.pid(), "Korvane");
         if (!mains.empty() && !sawMain) {
             sawMain = true;
             DescribeMain(mains[0], s, report);
             report.push_back(Close(mains[0], s));
         }
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    report.insert(report.end(), seen.begin(), seen.end());
-    report.push_back(shell.crashed() ? "exit crashed" : shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
+    report.push_back(shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
     if (!sawBox) report.push_back("box -");
     if (!sawMain) report.push_back("main -");
-    if (std::none_of(report.begin(), report.end(), [](const std::string& l) { return l.rfind("loader ", 0) == 0; }))
-        report.push_back("loader -");
+    if (!sawLoader) report.push_back("loader -");
+    if (sawMain && sawLoader) report.push_back(overlap ? "order both-at-once" : "order splash-then-main");
     report.push_back("progress " + Joined(shell.progressTexts(), "|"));
     // The start page comes whenever the control gets to it: it has a line
     // of its own.

@@ -21,8 +21,7 @@ struct Scenario {
     std::vector<std::string> args = {"{doc}"};
     Params replies;    // a file's sidecar: how the server sends it
     std::string raw;   // the document's text itself, instead of doc
-    bool debugger = true;  // false where the shell will throw
-    bool quick = false;    // the shell built with the tests' short fetch limits
+    bool quick = false;  // the shell built with the tests' short fetch limits
 };
 
 // The report lines:
@@ -32,10 +31,9 @@ struct Scenario {
 //   main X,Y WxH topmost|normal "TITLE" | main -
 //   region as-skin | region differs ... | region none
 //   child CLASS X,Y WxH    (each child window of the main window)
-//   buttons N
 //   closed-by button|system     (the close button, or the system's command)
 //   loader X,Y WxH topmost|normal | loader -   (when it showed)
-//   while-building main=hidden|shown loader=shown|gone
+//   order splash-then-main | order both-at-once   (when both showed)
 //   progress TEXT|TEXT|...
 //   requests /PATH /PATH ...     (the site folder left out)
 //   page-requests /page/...      (the start page, kept in /page/)

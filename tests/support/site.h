@@ -20,7 +20,8 @@ std::string SiteUrl(const std::string& folder, const std::string& path = "", boo
 
 class Site {
 public:
-    // Starts the folder empty, with no requests made below it.
+    // A folder of its own for each test (the session starts them all empty);
+    // requests made below it count from here on.
     explicit Site(const std::string& name);
     std::string url(const std::string& path = "", bool https = false) const { return SiteUrl(name_, path, https); }
     void put(const std::string& path, const std::string& bytes) const;
