@@ -26,7 +26,7 @@ const Params kBasic = {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10
 
 const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"},
                             {"SKIN", "skin-301x201.bmp"},
-                            {"APP_LOADER_IMAGE", "loader-300x200.bmp"},
+                            {"APP_LOADER_IMAGE", "loader-301x201.bmp"},
                             {"APP_LOADER_TEXT_COLOR", "FFFFFF"},
                             {"APP_TOP_MOST", "yes"},
                             {"APP_BROWSER_RECT", "10,30,281,120"},
@@ -53,7 +53,7 @@ const Scenario kScenarios[] = {
     {"full document",
      kFull,
      {"exit 1", "box -", "closed-by button", "main 362,284 301x201 normal \"Korvane Test Shell\"", "region as-skin",
-      "loader 362,284 300x200 topmost", "order splash-then-main", "child CINFOWIN 120,175 150x20",
+      "loader 362,284 301x201 topmost", "order splash-then-main", "child CINFOWIN 120,175 150x20",
       "child CBITBUTTON 270,5 20x16", "child CBITBUTTON 245,5 20x16", "child CBITBUTTON 10,175 20x16",
       "child CBITBUTTON 35,175 20x16", "child CBITBUTTON 60,175 20x16", "child CBITBUTTON 85,175 20x16",
       "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
@@ -64,7 +64,7 @@ const Scenario kScenarios[] = {
           Got("forward-20x16.bmp") + "|Getting Browser GoHome Button Images|Loaded " + Got("home-20x16.bmp") +
           "|Getting Browser Refresh Button Images|Loaded " + Got("refresh-20x16.bmp") +
           "|Done Loading|Getting Top Most Parameter",
-      "requests /doc.xml /img/loader-300x200.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
+      "requests /doc.xml /img/loader-301x201.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
           Images("back") + " " + Images("forward") + " " + Images("home") + " " + Images("refresh"),
       "first-request GET /doc.xml HTTP/1.1 | Host: * | User-Agent: Mozzila/5.0 (compatible; Korvane; Windows NT 5.0) "
       "| Pragma: no-cache",
