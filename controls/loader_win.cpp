@@ -19,6 +19,8 @@ const char kLoaderProp[] = "LOADERPROR";
 
 }  // namespace
 
+const char* const kLoaderFirstText = "Loader Initialized";
+
 CLoaderWin::CLoaderWin() = default;
 
 CLoaderWin::~CLoaderWin() {
@@ -99,7 +101,7 @@ void CreateAndRun(CLoaderWin* loaderWin, HBITMAP bitmap, int x, int y, HANDLE ev
     if (loaderWin->infoObject) {
         loaderWin->infoWindow = loaderWin->infoObject->Create(
             wnd, instance, g.infoX, g.infoY, g.infoWidth, g.infoHeight, colourText);
-        loaderWin->infoObject->SetInfoText("Loader Initialized");
+        loaderWin->infoObject->SetInfoText("%s", kLoaderFirstText);
     }
 
     ShowWindow(wnd, SW_SHOW);

@@ -39,6 +39,9 @@ void CreateAndRun(CLoaderWin* loader, HBITMAP bitmap, int x, int y, HANDLE event
                   const char* colourText);
 LRESULT CALLBACK LoaderWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// The progress line's first text, set before the loader is shown.
+extern const char* const kLoaderFirstText;
+
 struct LoaderGeometry {
     int x, y, width, height;  // the loader window
     int infoX, infoY, infoWidth, infoHeight;

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr DWORD kPauseAfterChunkMs = 5;
-
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
