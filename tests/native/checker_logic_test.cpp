@@ -20,10 +20,6 @@ TEST(CheckerValues, NumberTokensAndFlags) {
     EXPECT_TRUE(IsPlainInteger("+3"));
     for (const char* odd : {"10px", "a", "", " ", "-", "1 2", "0x10"}) EXPECT_FALSE(IsPlainInteger(odd)) << odd;
 
-    EXPECT_TRUE(FlagAsRead("is TRUE"));
-    EXPECT_TRUE(FlagAsRead("untrue"));
-    EXPECT_FALSE(FlagAsRead("yes"));
-    EXPECT_FALSE(FlagAsRead("tru e"));
     EXPECT_TRUE(LooksAffirmative(" YES "));
     EXPECT_TRUE(LooksAffirmative("1"));
     EXPECT_FALSE(LooksAffirmative("no"));
@@ -34,6 +30,47 @@ TEST(CheckerValues, NumberTokensAndFlags) {
 
     EXPECT_EQ(ShortenForReport("abc", 3), "abc");
     EXPECT_EQ(ShortenForReport("abcdef", 3), "abc...(6 characters)");
+
+    EXPECT_TRUE(LooksLikeSeveralNumbers("50 20"));
+    EXPECT_FALSE(LooksLikeSeveralNumbers(" -50px"));
+    const std::vector<std::string> names = {"SKIN", "BUTTON_MIN_POS", "APP_TITLE"};
+    EXPECT_EQ(NearestName("buton_min_pos", names), "BUTTON_MIN_POS");
+    EXPECT_EQ(NearestName("APP_TITEL", names), "APP_TITLE");  // a swap is two slips
+    for (const char* far : {"SK", "BUTTON_MAX_SIZE", ""}) EXPECT_EQ(NearestName(far, names), "") << far;
+    EXPECT_EQ(ConnectionError(12029, "127.0.0.80", 80), "could not connect to 127.0.0.80:80 (error 12029)");
+    EXPECT_EQ(ConnectionError(1, "h", 8), "no answer from h:8 (error 1)");
+}
+
+TEST(CheckerImageFiles, FormatsFromTheFirstBytes) {
+    Image two;
+    two.width = 2;
+    two.height = 1;
+    two.px = {0xFF00FF, 0x2850C8};
+    std::string bmp = EncodeBmp24(two);
+    EXPECT_EQ(FormatName(SniffFormat(bmp)), "BMP-24");
+    bmp[28] = 8;
+    bmp[30] = 1;
+    EXPECT_EQ(FormatName(SniffFormat(bmp)), "BMP-8-RLE");
+    const std::string gif = EncodeGif(two);
+    EXPECT_EQ(FormatName(SniffFormat(gif)), "GIF");
+    // A looping animation's block, then a graphic control with the transparency flag.
+    const std::string transparent = gif.substr(0, 25) + std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19) +
+                                    std::string("\x21\xF9\x04\x01\0\0\x01\0", 8) + gif.substr(25);
+    EXPECT_EQ(FormatName(SniffFormat(transparent)), "GIF-transparent");
+    EXPECT_EQ(FormatName(SniffFormat(std::string("\x89PNG\r\n\x1A\n", 8))), "PNG");
+    EXPECT_EQ(FormatName(SniffFormat("\xFF\xD8\xFF\xE0")), "JPEG");
+    EXPECT_EQ(FormatName(SniffFormat("  <html>404</html>")), "HTML-or-XML");
+    EXPECT_EQ(FormatName(SniffFormat("BM")), "unknown");
+    EXPECT_FALSE(WindowsMakesBitmap(SniffFormat(std::string("\0\0\1\0", 4)).kind));
+    EXPECT_TRUE(WindowsMakesBitmap(FileKind::Jpeg));
+
+    // Colours by first appearance; a 257th colour makes no GIF.
+    EXPECT_EQ(gif.substr(13, 6), std::string("\xFF\0\xFF\x28\x50\xC8", 6));
+    Image many;
+    many.width = 257;
+    many.height = 1;
+    for (std::uint32_t i = 0; i < 257; ++i) many.px.push_back(i);
+    EXPECT_EQ(EncodeGif(many), "");
 }
 
 TEST(CheckerRawDocument, RootAndTagPositions) {
@@ -64,6 +101,9 @@ TEST(CheckerRawDocument, RootAndTagPositions) {
     // A tag that begins inside the root but ends past its close is not seen.
     const std::string straddle = "<korvane>x<a</korvane>";
     EXPECT_EQ(ScanTag(straddle, "a</korvane").inside, 0);
+
+    const std::string tags = "<x><korvane><!-- <SKIN>a</SKIN> --><SKIN >b</SKIN ><Buton>c</Buton><skin></korvane>";
+    EXPECT_EQ(TagTexts(CleanForSearch(tags.data(), tags.size())), (std::vector<std::string>{"skin", "skin ", "buton"}));
 
     EXPECT_EQ(FindRoot("<html>", nullptr, nullptr), RootState::NoOpenTag);
     EXPECT_EQ(FindRoot("<korvane>", nullptr, nullptr), RootState::NoCloseTag);
@@ -102,6 +142,13 @@ TEST(CheckerGeometry, PlacementsAtTheEdgesOfTheRange) {
     EXPECT_EQ(centred.y, 284);
     EXPECT_EQ(WindowOnScreen(false, 0, 0, 1001, 10, 800, 600).x, -100);
     EXPECT_EQ(WindowOnScreen(true, -7, 9, 1, 1, 800, 600).x, -7);
+
+    EXPECT_EQ(PlaceWithin(Rect{290, -3, 20, 16}, 301, 201), "x <= 281 and y >= 0");
+    EXPECT_EQ(PlaceWithin(Rect{0, 0, 302, 1}, 301, 201), "");
+    EXPECT_EQ(MoveClearOf(Rect{275, 10, 20, 16}, Rect{270, 5, 20, 16}, 301, 201), "y >= 21");
+    // The nearest move, x >= 291, would leave the area.
+    EXPECT_EQ(MoveClearOf(Rect{270, 40, 20, 16}, Rect{10, 30, 281, 120}, 301, 201), "y <= 14");
+    EXPECT_EQ(MoveClearOf(Rect{0, 0, 10, 10}, Rect{0, 0, 301, 201}, 301, 201), "");
 }
 
 TEST(CheckerPreview, ComposedPictureAndItsFile) {
@@ -133,6 +180,13 @@ TEST(CheckerPreview, ComposedPictureAndItsFile) {
     EXPECT_EQ(out.at(7, 5), skin.at(7, 5));
     EXPECT_NE(CheckerAt(0, 0), CheckerAt(8, 0));
     EXPECT_EQ(CheckerAt(0, 0), CheckerAt(8, 8));
+
+    const Image both = Beside(button, skin, 1);
+    EXPECT_EQ(both.width, 24);
+    EXPECT_EQ(both.at(2, 1), 0x00AB00u);
+    EXPECT_EQ(both.at(3, 0), CheckerAt(3, 0));  // the gap
+    EXPECT_EQ(both.at(4, 0), skin.at(0, 0));
+    EXPECT_EQ(both.at(0, 5), CheckerAt(0, 5));  // below the lower picture
 
     // Extreme rectangles do not reach outside the picture.
     const Rect huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
