@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
+#include "checker/check_logic.h"
 #include "common/com_ptr.h"
 #include "common/handles.h"
+#include "support/site.h"
 
 namespace {
 
@@ -30,29 +33,6 @@ std::vector<std::uint32_t> Palette(const Picture& p, size_t limit) {
 std::uint32_t IndexOf(const std::vector<std::uint32_t>& palette, std::uint32_t rgb) {
     return static_cast<std::uint32_t>(std::find(palette.begin(), palette.end(), rgb) - palette.begin());
 }
-
-// LZW codes packed from the lowest bit up, in sub-blocks of at most 255 bytes.
-class GifCodeWriter {
-public:
-    void Put(unsigned code, int bits) {
-        acc_ |= static_cast<unsigned long long>(code) << used_;
-        for (used_ += bits; used_ >= 8; used_ -= 8, acc_ >>= 8) bytes_ += static_cast<char>(acc_ & 0xFF);
-    }
-    std::string Finish() {
-        if (used_ > 0) bytes_ += static_cast<char>(acc_ & 0xFF);
-        std::string out;
-        for (size_t at = 0; at < bytes_.size(); at += 255) {
-            out += static_cast<char>(std::min<size_t>(255, bytes_.size() - at));
-            out += bytes_.substr(at, 255);
-        }
-        return out + '\0';
-    }
-
-private:
-    unsigned long long acc_ = 0;
-    int used_ = 0;
-    std::string bytes_;
-};
 
 }  // namespace
 
@@ -103,51 +83,12 @@ std::string BmpFile(const Picture& p, int bits, bool topDown) {
 }
 
 std::string GifFile(const Picture& p) {
-    const std::vector<std::uint32_t> palette = Palette(p, 256);
-    int bits = 2;
-    while ((1u << bits) < palette.size()) ++bits;
-    std::string s = "GIF89a";
-    Put(s, p.width, 2);
-    Put(s, p.height, 2);
-    s += static_cast<char>(0xF0 | (bits - 1));
-    s += std::string(2, '\0');
-    for (std::uint32_t i = 0; i < (1u << bits); ++i) {
-        const std::uint32_t c = i < palette.size() ? palette[i] : 0;
-        s += {static_cast<char>(c >> 16), static_cast<char>(c >> 8), static_cast<char>(c)};
-    }
-    s += ',';
-    Put(s, 0, 4);
-    Put(s, p.width, 2);
-    Put(s, p.height, 2);
-    s += {'\0', static_cast<char>(bits)};
-
-    const unsigned clear = 1u << bits, end = clear + 1;
-    std::vector<std::uint16_t> table(4096 * 256);
-    unsigned next = end + 1, prefix = IndexOf(palette, p.rgb(0, 0));
-    int size = bits + 1;
-    GifCodeWriter out;
-    out.Put(clear, size);
-    for (long long i = 1; i < static_cast<long long>(p.width) * p.height; ++i) {
-        const unsigned k = IndexOf(palette, p.rgb(static_cast<int>(i % p.width), static_cast<int>(i / p.width)));
-        if (std::uint16_t known = table[prefix * 256 + k]) {
-            prefix = known;
-            continue;
-        }
-        out.Put(prefix, size);
-        if (next < 4096) {
-            table[prefix * 256 + k] = static_cast<std::uint16_t>(next++);
-            if (next > (1u << size) && size < 12) ++size;
-        } else {
-            out.Put(clear, size);
-            std::fill(table.begin(), table.end(), 0);
-            next = end + 1;
-            size = bits + 1;
-        }
-        prefix = k;
-    }
-    out.Put(prefix, size);
-    out.Put(end, size);
-    return s + out.Finish() + ';';
+    check::Image image;
+    image.width = p.width;
+    image.height = p.height;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) image.px.push_back(p.rgb(x, y));
+    return check::EncodeGif(image);
 }
 
 HBITMAP DecodePicture(const std::string& file) {
@@ -201,6 +142,10 @@ std::uint32_t KindColour(const std::string& kind) {
 }
 
 std::string ImageFile(const std::string& name) {
+    // What cannot be made here (PNG, JPEG, transparent GIF) lies in tests/data.
+    const char* source = std::getenv("KORVANE_SOURCE_DIR");
+    const std::string kept = source ? ReadFileBytes(WindowsPath(std::string(source) + "/tests/data/" + name)) : "";
+    if (!kept.empty()) return kept;
     int w = 0, h = 0;
     const size_t dash = name.rfind('-'), dot = name.rfind('.');
     if (dash == std::string::npos || dot == std::string::npos || std::sscanf(name.c_str() + dash + 1, "%dx%d", &w, &h) != 2)
