@@ -1,15 +1,19 @@
 #include "checker/http_probe.h"
 
+#include "checker/check_logic.h"
 #include "remote/http_fetch.h"
 #include "remote/http_request.h"
+#include "remote/url_split.h"
 
 ProbeResult ProbeUrl(const char* url, std::size_t cap) {
     ProbeResult result;
     HttpResponse response;
     if (!SendGet(url, &response)) {
-        result.error = response.error == 0 ? "not an http or https URL the shell can fetch"
-                                           : "no answer from the server (error " +
-                                                 std::to_string(response.error) + ")";
+        UrlParts parts;
+        if (response.error == 0 || !SplitUrl(url, &parts))
+            result.error = "not an http or https URL the shell can fetch";
+        else
+            result.error = check::ConnectionError(response.error, parts.host, parts.port);
         return result;
     }
     result.requested = true;

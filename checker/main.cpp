@@ -4,6 +4,7 @@
 // not; 2: the URL is no parameter document; 3: the checker was used wrongly.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -44,6 +45,25 @@ int Checker::NotADocument() {
     return kNotADocument;
 }
 
+void Checker::UnknownTags() {
+    const std::vector<std::string> known(kParamNames.begin(), kParamNames.end());
+    for (const std::string& text : check::TagTexts(cleaned_)) {
+        std::string tag = text;
+        for (char& c : tag) c = static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+        const std::string name = tag.substr(0, tag.find_first_of(" =\"'/"));
+        const bool knownName = std::find(known.begin(), known.end(), name) != known.end();
+        if ((knownName && name == tag) || _stricmp(name.c_str(), param::kRoot) == 0) continue;
+        if (knownName) {
+            Warn("write <" + name + ">", "<%s>: not read as %s: nothing but the name may stand in the tag",
+                 tag.c_str(), name.c_str());
+            continue;
+        }
+        const std::string nearest = check::NearestName(tag, known);
+        Warn(nearest.empty() ? "remove it, or take the name from the guide's tables" : "did you mean " + nearest + "?",
+             "<%s>: the shell reads no parameter of that name", tag.c_str());
+    }
+}
+
 int Checker::Run() {
     ReportLine("CHECK url=%s", options_.url.c_str());
     LARGE_INTEGER before, after;
@@ -63,11 +83,14 @@ int Checker::Run() {
                haveRaw_ ? raw.body.size() : static_cast<std::size_t>(0), Milliseconds(before, after));
     if (!haveRaw_) ReportLine("NOTE second download failed: tags outside <korvane> and repeated tags not checked");
     if (haveRaw_) {
+        budget_.push_back({"DOCUMENT", raw.body.size()});
         std::size_t begin = 0;
         check::FindRoot(cleaned_, &begin, nullptr);
         if (cleaned_.find("<korvane>", begin) != std::string::npos &&
             cleaned_.find("<korvane>", begin) < cleaned_.find("</korvane>"))
-            ReportLine("WARN KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");
+            Warn("remove the inner <korvane>",
+                 "KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");
+        UnknownTags();
     }
 
     // The loader thread's lookups come first.
@@ -79,7 +102,7 @@ int Checker::Run() {
         loaderTop_ = pos[0];
         loaderLeft_ = pos[1];
         if (pos[0] == 0 && pos[1] == 0) ReportLine("NOTE APP_LOADER_POS: loader centred");
-        Colour(param::kLoaderTextColour, kValueCapacity, "empty: black text");
+        loaderTextColour_ = Colour(param::kLoaderTextColour, kValueCapacity, "empty: black text");
     } else {
         NotRead(param::kLoaderPos, "no loader window");
         NotRead(param::kLoaderTextColour, "no loader window");
@@ -126,13 +149,15 @@ int Checker::Run() {
             continue;
         }
         ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", row.label, pos[0], pos[1], normal.width, normal.height);
+        const std::string sameSize =
+            "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + row.normal;
         auto sizeNote = [&](const char* name, const LoadedImage& image) {
             if (image.width > normal.width || image.height > normal.height)
-                ReportLine("WARN %s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
-                           image.height, normal.width, normal.height);
+                Warn(sameSize, "%s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
+                     image.height, normal.width, normal.height);
             else if (image.width < normal.width || image.height < normal.height)
-                ReportLine("WARN %s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
-                           name, image.width, image.height, normal.width, normal.height);
+                Warn(sameSize, "%s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
+                     name, image.width, image.height, normal.width, normal.height);
         };
         sizeNote(row.hot, hot);
         sizeNote(row.pressed, pressed);
@@ -145,6 +170,7 @@ int Checker::Run() {
 
     Flag(param::kTopMost, "false: not top-most");
 
+    Budget();
     Geometry();
     Preview();
 
@@ -163,10 +189,19 @@ DWORD WINAPI Watchdog(LPVOID param) {
                            kDoesNotStart);
 }
 
-void Usage() {
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "korvane-check: %s\n", problem.c_str());
     std::fputs("usage: korvane-check [--preview FILE.bmp] [--timeout SECONDS] [URL]\n"
                "Checks the parameter document at URL (the shell's built-in URL when none is given).\n",
                stderr);
+    return kUsage;
+}
+
+// What was wrong with an option the checker does not take.
+std::string OptionProblem(const std::string& arg) {
+    const std::string nearest = check::NearestName(arg, {"--preview", "--timeout", "--help"});
+    if (nearest == arg) return arg + " needs a value after it";
+    return "unknown option " + arg + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
 }
 
 }  // namespace
@@ -181,21 +216,16 @@ int main(int argc, char** argv) {
             options.preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
             options.timeoutSeconds = std::atoi(argv[++i]);
-            if (options.timeoutSeconds <= 0) {
-                Usage();
-                return kUsage;
-            }
-        } else if (arg == "--help" || arg == "-h" || (arg.size() > 1 && arg[0] == '-' && arg[1] == '-')) {
-            Usage();
-            return kUsage;
+            if (options.timeoutSeconds <= 0) return Usage("--timeout takes a whole number of seconds above 0");
+        } else if (arg == "--help" || arg == "-h") {
+            return Usage("");
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            return Usage(OptionProblem(arg));
         } else {
             positional.push_back(argv[i]);
         }
     }
-    if (positional.size() > 2) {
-        Usage();
-        return kUsage;
-    }
+    if (positional.size() > 2) return Usage("one URL at most");
     char url[kDocumentUrlCapacity];
     if (!ChooseDocumentUrl(static_cast<int>(positional.size()), positional.data(), url, sizeof url)) {
         ReportLine("CHECK url=%s", Quoted(positional[1]).c_str());
