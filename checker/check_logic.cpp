@@ -37,7 +37,8 @@ void Put32(std::string& s, std::uint32_t v) {
 
 std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int count) {
     std::uint32_t v = 0;
-    for (int i = count - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = count - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return v;
 }
 
@@ -182,6 +183,8 @@ std::string ConnectionError(unsigned long code, const std::string& host, unsigne
     case 12169:
     case 12175: words = "the certificate of " + host + " is not trusted"; break;
     case 12157: words = "no secure connection to " + place; break;
+    case 12156: words = "the redirects from " + place + " led nowhere, or past ten"; break;
+    case 12042: words = "a redirect from " + place + " led from https to plain http"; break;
     default: words = "no answer from " + place; break;
     }
     return words + " (error " + std::to_string(code) + ")";
@@ -231,7 +234,7 @@ std::string FormatName(const FileFormat& f) {
     return "unknown";
 }
 
-bool WindowsMakesBitmap(FileKind kind) {
+bool IsSkinFormat(FileKind kind) {
     return kind == FileKind::Bmp || kind == FileKind::Gif || kind == FileKind::Jpeg;
 }
 

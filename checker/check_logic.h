@@ -56,10 +56,10 @@ FileFormat SniffFormat(const std::string& bytes);
 // The format for a report line: "BMP-24", "BMP-8-RLE", "GIF", "GIF-transparent",
 // "JPEG", "PNG", ...
 std::string FormatName(const FileFormat& format);
-// Whether Windows' picture decoder makes a bitmap of this kind of file. It
-// makes other kinds of picture of icons and metafiles, which are no use as
-// bitmaps, and reads no PNG, TIFF or WebP, whatever a local decoder does.
-bool WindowsMakesBitmap(FileKind kind);
+// BMP, GIF and JPEG: the files the shell reads. Windows' picture decoder
+// makes other kinds of picture of icons and metafiles, and reads no PNG,
+// whatever a local decoder does.
+bool IsSkinFormat(FileKind kind);
 
 // The length an uncompressed BMP file's headers promise (pixel offset plus
 // its rows); -1 when bytes is not such a file. The picture decoder accepts a

@@ -35,8 +35,8 @@ std::string Hex6(std::uint32_t rgb);
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
-// The 4 KiB chunks in which the shell reads a body of that many bytes, at
-// the least: a slow server may hand it over in more, smaller pieces.
+// The 4 KiB chunks in which the shell reads a body of that many bytes: each
+// read waits until its chunk is full, except at the end.
 inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
 inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
 

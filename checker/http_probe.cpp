@@ -20,13 +20,20 @@ ProbeResult ProbeUrl(const char* url, std::size_t cap) {
     result.status = response.status;
     char chunk[kReadChunkBytes];
     DWORD n = 0;
-    while (ReadBodyChunk(response, chunk, sizeof chunk, &n) && n > 0) {
+    for (;;) {
+        if (!ReadBodyChunk(response, chunk, sizeof chunk, &n)) {
+            result.cut = true;
+            break;
+        }
+        if (n == 0) break;
         if (result.body.size() + n > cap) {
             result.body.append(chunk, cap + 1 - result.body.size());
             result.overCap = true;
-            break;
+            return result;
         }
         result.body.append(chunk, n);
     }
+    if (response.announcedLength >= 0 && static_cast<long long>(result.body.size()) != response.announcedLength)
+        result.cut = true;
     return result;
 }

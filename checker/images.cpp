@@ -7,6 +7,7 @@
 #include "checker/report.h"
 #include "common/dib.h"
 #include "remote/http_fetch.h"
+#include "remote/image_size.h"
 #include "remote/skin_params.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
@@ -65,8 +66,9 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
     const std::string url = std::string(doc_.imagesPath) + fileName;
     const ProbeResult probe = ProbeUrl(url.c_str(), kMaxBodyBytes);
     // The shell reads every body that comes with a 200, pauses included,
-    // whether the picture then decodes or not.
-    if (probe.requested && probe.status == 200) budget_.push_back({name, probe.body.size()});
+    // whether the picture then decodes or not; a URL too long it never asks for.
+    if (probe.requested && probe.status == 200 && url.size() < kValueCapacity)
+        budget_.push_back({name, probe.body.size()});
     const check::FileFormat format = check::SniffFormat(probe.body);
     std::string status = probe.requested ? std::to_string(probe.status) : "none";
     std::string bytes = probe.overCap ? "over-1MiB" : std::to_string(probe.body.size());
@@ -90,6 +92,9 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
     const std::string saveAs = isSkin ? "save the skin as GIF or 24-bit BMP" : "save it as GIF or BMP";
     if (!bitmap) {
         std::string why, fix = saveAs;
+        unsigned declaredWidth = 0, declaredHeight = 0;
+        const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(probe.body.data()),
+                                                probe.body.size(), &declaredWidth, &declaredHeight);
         if (url.size() >= kValueCapacity) {
             why = "the image URL is longer than 1023 characters";
             fix = "shorten IMAGES_PATH or the file name";
@@ -102,21 +107,25 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
         } else if (probe.overCap) {
             why = "the file is larger than 1 MiB";
             fix = "make it smaller, as GIF for example";
+        } else if (probe.cut) {
+            why = "the server sent less than the whole file";
+            fix = "check the server: the shell takes only whole files";
         } else if (probe.body.empty()) {
             why = "the file is empty";
             fix = "upload it again";
         } else if (format.kind == check::FileKind::Markup) {
             why = "the server sent a page, not a picture";
             fix = "check the file name and IMAGES_PATH";
+        } else if (!check::IsSkinFormat(format.kind)) {
+            why = "the shell reads BMP, GIF and JPEG only, not " + formatName;
+        } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
+            why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
+                  " pixels, more than the shell decodes";
+            fix = "make the picture smaller";
         } else {
             why = "the picture decoder does not accept this " + formatName + " file";
         }
         Warn(fix, "%s: not loaded: %s -> %s", name, why.c_str(), whenMissing);
-        return nullptr;
-    }
-    if (!check::WindowsMakesBitmap(format.kind)) {
-        Warn(saveAs, "%s: a %s file: decoded here, but Windows' picture decoder makes no bitmap of it -> %s", name,
-             formatName.c_str(), whenMissing);
         return nullptr;
     }
     const long long promised = check::BmpPromisedBytes(probe.body);

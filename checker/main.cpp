@@ -27,6 +27,8 @@ int Checker::NotADocument() {
         why = "the server answered " + std::to_string(probe.status);
     } else if (probe.overCap) {
         why = "the document is larger than 1 MiB";
+    } else if (probe.cut) {
+        why = "the server sent less than the whole document";
     } else {
         const std::string cleaned = check::CleanForSearch(probe.body.data(), probe.body.size());
         switch (check::FindRoot(cleaned, nullptr, nullptr)) {

@@ -161,8 +161,9 @@ bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t ou
         std::string wanted;
         for (int i = 0; i < use.count; ++i) wanted += std::string(i ? "," : "") + use.labels[i];
         const std::string write = "write " + wanted;
-        const std::string splitFix =
-            tokens.size() == 1 && check::LooksLikeSeveralNumbers(tokens[0]) ? "separate the numbers with a comma" : write;
+        // "50 20" is two numbers to its author and one to the shell.
+        const bool unseparated = tokens.size() == 1 && check::LooksLikeSeveralNumbers(tokens[0]);
+        const std::string splitFix = unseparated ? "separate the numbers with a comma" : write;
         if (tokens.empty())
             Warn(write, "%s: empty: read as missing", name);
         else if (tokens.size() == 1 && use.takenAnyway)
@@ -170,7 +171,7 @@ bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t ou
         else if (tokens.size() == 1)
             Warn(splitFix, "%s: a single number where two are needed: read as missing -> %s", name, whenMissing);
         for (std::size_t i = 0; i < tokens.size() && i < 4; ++i) {
-            if (!check::IsPlainInteger(tokens[i]) && !(tokens.size() == 1 && check::LooksLikeSeveralNumbers(tokens[0])))
+            if (!check::IsPlainInteger(tokens[i]) && !unseparated)
                 Warn("write digits only, with no units or letters", "%s: %s is not a plain number: read as %d", name,
                      Quoted(tokens[i]).c_str(), out[i]);
         }
@@ -215,9 +216,9 @@ COLORREF Checker::Colour(const char* name, std::size_t capacity, const char* whe
                                   (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
         ReportLine("PARAM %s = %s -> colour %s", name, Quoted(got).c_str(), Hex6(rgb).c_str());
         const std::string text = got;
-        const char* fix = text.find('#') != std::string::npos                        ? "remove the #"
-                          : text.size() > 2 && text[0] == '0' && (text[1] | 0x20) == 'x' ? "remove the 0x"
-                                                                                       : "write six hexadecimal digits, RRGGBB";
+        const char* fix = "write six hexadecimal digits, RRGGBB";
+        if (text.find('#') != std::string::npos) fix = "remove the #";
+        else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) fix = "remove the 0x";
         if (!check::IsSixHexDigits(got))
             Warn(fix, "%s: %s is not six hexadecimal digits: read as %s", name, Quoted(got).c_str(), Hex6(rgb).c_str());
     }

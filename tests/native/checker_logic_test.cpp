@@ -61,8 +61,8 @@ TEST(CheckerImageFiles, FormatsFromTheFirstBytes) {
     EXPECT_EQ(FormatName(SniffFormat("\xFF\xD8\xFF\xE0")), "JPEG");
     EXPECT_EQ(FormatName(SniffFormat("  <html>404</html>")), "HTML-or-XML");
     EXPECT_EQ(FormatName(SniffFormat("BM")), "unknown");
-    EXPECT_FALSE(WindowsMakesBitmap(SniffFormat(std::string("\0\0\1\0", 4)).kind));
-    EXPECT_TRUE(WindowsMakesBitmap(FileKind::Jpeg));
+    EXPECT_FALSE(IsSkinFormat(SniffFormat(std::string("\0\0\1\0", 4)).kind));
+    EXPECT_TRUE(IsSkinFormat(FileKind::Jpeg));
 
     // Colours by first appearance; a 257th colour makes no GIF.
     EXPECT_EQ(gif.substr(13, 6), std::string("\xFF\0\xFF\x28\x50\xC8", 6));
