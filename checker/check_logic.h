@@ -105,8 +105,8 @@ struct CutMask {
     }
 };
 
-// The height the guide asks of a line of the shell's 12-pixel text, so that
-// its descenders are not cut.
+// The height the guide asks for a line of the shell's 12-pixel text: its
+// character cell and a little room, whatever font stands in for Arial.
 constexpr int kInfoTextRoom = 14;
 
 // Whether r lies wholly within a width by height area with a positive size.

@@ -47,8 +47,8 @@ void Checker::Geometry() {
                    check::kInfoTextRoom)
                 ++enough;
             Warn("make the splash picture at least " + std::to_string(enough) + " pixels high",
-                 "LOADER: the progress strip is %dx%d, lower than the %d pixels its text needs: the text runs off "
-                 "the splash's bottom edge",
+                 "LOADER: the progress strip is %dx%d, lower than the %d pixels its text needs: the text may run "
+                 "off the splash's bottom edge",
                  g.infoWidth, stripHeight, check::kInfoTextRoom);
         }
     }
@@ -61,6 +61,11 @@ void Checker::Geometry() {
     // The shell's own outline, built from the same bitmap.
     UniqueRegion region(BuildSkinRegion(skin_.bitmap.get(), w, h));
     if (!region || skinPixels_.px.empty()) {
+        // Within the side limits only too many pieces fail the outline.
+        if (!region)
+            Warn("draw the key colour in whole areas, not dotted or dithered",
+                 "SKIN: the outline would take more than %zu rectangles: the shell shows \"%s\" and ends",
+                 kMaxSkinRects, kSkinError);
         Stop(kSkinError);
         return;
     }
@@ -118,7 +123,7 @@ void Checker::Geometry() {
         place("STATUS", status_, "make it smaller");
         if (status_.width > 0 && status_.height > 0 && status_.height < check::kInfoTextRoom)
             Warn("make it at least " + std::to_string(check::kInfoTextRoom) + " pixels high",
-                 "STATUS: %d pixels high, lower than the %d pixels its text needs: the text is cut at the bottom",
+                 "STATUS: %d pixels high, lower than the %d pixels its text needs: the text may be cut at the bottom",
                  status_.height, check::kInfoTextRoom);
         clear("STATUS", status_, "the browser rectangle", browser_, "make the browser smaller",
               "the page covers the status text there");
