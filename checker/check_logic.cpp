@@ -1,6 +1,7 @@
 #include "checker/check_logic.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -120,6 +121,10 @@ bool IsPlainInteger(const std::string& token) {
     return true;
 }
 
+bool LeavesHttps(const std::string& documentUrl, const std::string& url) {
+    return LowerCopy(documentUrl.substr(0, 8)) == "https://" && LowerCopy(url.substr(0, 7)) == "http://";
+}
+
 bool IsSixHexDigits(const std::string& text) {
     if (text.size() != 6) return false;
     for (char c : text) {
@@ -184,7 +189,7 @@ std::string ConnectionError(unsigned long code, const std::string& host, unsigne
     case 12175: words = "the certificate of " + host + " is not trusted"; break;
     case 12157: words = "no secure connection to " + place; break;
     case 12156: words = "the redirects from " + place + " led nowhere, or past ten"; break;
-    case 12042: words = "a redirect from " + place + " led from https to plain http"; break;
+    case 12040: words = "a redirect from " + place + " led from https to plain http"; break;
     default: words = "no answer from " + place; break;
     }
     return words + " (error " + std::to_string(code) + ")";
@@ -252,6 +257,9 @@ long long BmpPromisedBytes(const std::string& bytes) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
     if (height < 0) height = -height;
     const long long rowBytes = (width * bits + 31) / 32 * 4;
+    // A header may promise more than any file can hold; say so without
+    // overflowing.
+    if (rowBytes > (LLONG_MAX - offset) / height) return LLONG_MAX;
     return static_cast<long long>(offset) + rowBytes * height;
 }
 

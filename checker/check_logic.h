@@ -20,6 +20,8 @@ std::vector<std::string> SplitNumberTokens(const std::string& value);
 bool IsPlainInteger(const std::string& token);
 
 bool IsSixHexDigits(const std::string& text);
+// Whether a URL named by an https document is plain http.
+bool LeavesHttps(const std::string& documentUrl, const std::string& url);
 
 // A flag value that reads as false although its author most likely meant
 // yes ("yes", "1", "on", ...).

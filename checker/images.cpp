@@ -120,7 +120,8 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
             why = "the shell reads BMP, GIF and JPEG only, not " + formatName;
         } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
             why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
-                  " pixels, more than the shell decodes";
+                  " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) + " and no more than " +
+                  std::to_string(kMaxImagePixels) + " pixels";
             fix = "make the picture smaller";
         } else {
             why = "the picture decoder does not accept this " + formatName + " file";

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -15,6 +16,7 @@
 #include "checker/checker.h"
 #include "checker/http_probe.h"
 #include "checker/report.h"
+#include "remote/fetch_limits.h"
 #include "remote/http_fetch.h"
 #include "remote/skin_params.h"
 
@@ -185,9 +187,11 @@ namespace {
 
 DWORD WINAPI Watchdog(LPVOID param) {
     const int seconds = static_cast<int>(reinterpret_cast<INT_PTR>(param));
-    Sleep(static_cast<DWORD>(seconds) * 1000);
+    // In steps, so that no count of seconds can wrap into a short wait.
+    for (int left = seconds; left > 0; left -= 1000) Sleep(static_cast<DWORD>(left < 1000 ? left : 1000) * 1000);
     ReportFinalLineAndExit("VERDICT 1 check stopped after " + std::to_string(seconds) +
-                               " s: the server has not finished answering; the shell would still be waiting",
+                               " s: the server has not finished answering; the shell gives up on a download after " +
+                               std::to_string(kFetchLimits.deadlineMs / 1000) + " s",
                            kDoesNotStart);
 }
 
@@ -217,8 +221,11 @@ int main(int argc, char** argv) {
         if (arg == "--preview" && i + 1 < argc) {
             options.preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
-            options.timeoutSeconds = std::atoi(argv[++i]);
-            if (options.timeoutSeconds <= 0) return Usage("--timeout takes a whole number of seconds above 0");
+            char* end = nullptr;
+            const long seconds = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
+                return Usage("--timeout takes a whole number of seconds above 0");
+            options.timeoutSeconds = static_cast<int>(seconds);
         } else if (arg == "--help" || arg == "-h") {
             return Usage("");
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {

@@ -133,6 +133,9 @@ bool Checker::Text(const char* name, const char* whenMissing, std::string* value
     if (got) {
         ReportLine("PARAM %s = %s", name, Quoted(got).c_str());
         if (value) *value = got;
+        if (check::LeavesHttps(options_.url, got))
+            Warn("serve it over https too", "%s: the document comes over https but this is plain http: what comes "
+                 "from it can be read and changed on the way", name);
     } else {
         ReportLine("PARAM %s missing -> %s", name, whenMissing);
     }
