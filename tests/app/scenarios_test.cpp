@@ -6,22 +6,6 @@
 
 namespace {
 
-// A button's position and its three images, each image of its own colour.
-Params Button(const std::string& label, const std::string& position, bool withHot = true) {
-    std::string kind = label;
-    for (char& c : kind) c = static_cast<char>(tolower(c));
-    Params p = {{"BUTTON_" + label + "_POS", position},
-                {"BUTTON_" + label + "_CLICK", kind + "-click-20x16.bmp"},
-                {"BUTTON_" + label + "_NORMAL", kind + "-20x16.bmp"}};
-    if (withHot) p.insert(p.begin() + 2, {"BUTTON_" + label + "_HOT", kind + "-hot-20x16.bmp"});
-    return p;
-}
-
-Params operator+(Params a, const Params& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 const Params kBasic = {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}};
 
 const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"},
@@ -162,10 +146,6 @@ TEST_P(Scenarios, AsTheUserAndTheServerSeeThem) {
     EXPECT_EQ(Unmet(GetParam(), report), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) {
-    std::string name;
-    for (char c : info.param.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) { return RowName(info.param); });
 
 }  // namespace

@@ -146,14 +146,15 @@ void FillOthers(void** table, std::integer_sequence<int, N...>) {
     ((table[N] = Slot(&Other<F, N>)), ...);
 }
 
+template <int... F>
+void FillAllOthers(void* (&slots)[kFaces][kSlots], std::integer_sequence<int, F...>) {
+    (FillOthers<F>(slots[F], std::make_integer_sequence<int, kSlots>()), ...);
+}
+
 struct Tables {
     void* slots[kFaces][kSlots];
     Tables() {
-        FillOthers<kObject>(slots[kObject], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kInPlace>(slots[kInPlace], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kContainer>(slots[kContainer], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kPoint>(slots[kPoint], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kBrowser>(slots[kBrowser], std::make_integer_sequence<int, kSlots>());
+        FillAllOthers(slots, std::make_integer_sequence<int, kFaces>());
         for (auto& t : slots) {
             t[0] = Slot(&QueryInterface);
             t[1] = Slot(&AddRef);

@@ -127,10 +127,6 @@ class Checks : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Checks, VerdictAndLines) { EXPECT_EQ(Unmet(GetParam(), RunCheck(GetParam())), ""); }
 
-INSTANTIATE_TEST_SUITE_P(Checker, Checks, ::testing::ValuesIn(kChecks), [](const auto& info) {
-    std::string name;
-    for (char c : info.param.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Checker, Checks, ::testing::ValuesIn(kChecks), [](const auto& info) { return RowName(info.param); });
 
 }  // namespace

@@ -1,16 +1,13 @@
 #include "support/images.h"
 
-#include <ole2.h>
-#include <olectl.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "checker/check_logic.h"
-#include "common/com_ptr.h"
 #include "common/handles.h"
+#include "remote/remote_params.h"
 #include "support/site.h"
 
 namespace {
@@ -91,19 +88,8 @@ std::string GifFile(const Picture& p) {
     return check::EncodeGif(image);
 }
 
-HBITMAP DecodePicture(const std::string& file) {
-    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, file.size()));
-    std::copy(file.begin(), file.end(), static_cast<char*>(GlobalLock(block.get())));
-    GlobalUnlock(block.get());
-    ComPtr<IStream> stream;
-    if (CreateStreamOnHGlobal(block.release(), TRUE, stream.put()) != S_OK) return nullptr;
-    ComPtr<IPicture> picture;
-    OLE_HANDLE handle = 0;
-    if (OleLoadPicture(stream.get(), static_cast<LONG>(file.size()), FALSE, IID_IPicture, picture.put_void()) != S_OK ||
-        picture->get_Handle(&handle) != S_OK)
-        return nullptr;
-    return static_cast<HBITMAP>(
-        CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+HBITMAP Decoded(const std::string& file) {
+    return DecodeImage(file.data(), static_cast<std::uint32_t>(file.size()));
 }
 
 HRGN PerPixelRegion(HBITMAP bitmap) {
@@ -123,17 +109,6 @@ HRGN PerPixelRegion(HBITMAP bitmap) {
     return result;
 }
 
-long long RegionArea(HRGN region) {
-    std::vector<char> data(GetRegionData(region, 0, nullptr));
-    if (data.empty() || !GetRegionData(region, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())))
-        return -1;
-    const auto* rgn = reinterpret_cast<const RGNDATA*>(data.data());
-    const auto* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
-    long long area = 0;
-    for (DWORD i = 0; i < rgn->rdh.nCount; ++i)
-        area += static_cast<long long>(rects[i].right - rects[i].left) * (rects[i].bottom - rects[i].top);
-    return area;
-}
 
 std::uint32_t KindColour(const std::string& kind) {
     std::uint32_t h = 2166136261u;

@@ -23,13 +23,11 @@ std::string BmpFile(const Picture& picture, int bits = 24, bool topDown = false)
 // A GIF file (LZW-compressed, at most 256 colours, no transparency).
 std::string GifFile(const Picture& picture);
 
-// A bitmap decoded from a file by the platform's picture decoder, as the
-// shell decodes it; null when the decoder refuses it.
-HBITMAP DecodePicture(const std::string& file);
 // The outline of a skin built the literal way, one GetPixel and one region
 // operation per pixel: the reference for faster builds.
 HRGN PerPixelRegion(HBITMAP bitmap);
-long long RegionArea(HRGN region);
+// A file's picture, decoded as the shell decodes the ones it downloads.
+HBITMAP Decoded(const std::string& file);
 
 // The file of that name in tests/data, or of an image named KIND-WxH.bmp
 // or KIND-WxH.gif: KIND "skin" is the test skin, "checker" a checkerboard of

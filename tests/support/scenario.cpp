@@ -80,12 +80,9 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
     UniqueRegion actual(CreateRectRgn(0, 0, 0, 0));
     if (GetWindowRgn(main, actual.get()) == ERROR) {
         report.push_back("region none");
-    } else if (UniqueBitmap bitmap{DecodePicture(ImageFile(skin))}) {
+    } else if (UniqueBitmap bitmap{Decoded(ImageFile(skin))}) {
         UniqueRegion expected(PerPixelRegion(bitmap.get()));
-        report.push_back(EqualRgn(actual.get(), expected.get())
-                             ? "region as-skin"
-                             : "region differs: area " + std::to_string(RegionArea(actual.get())) + " for " +
-                                   std::to_string(RegionArea(expected.get())));
+        report.push_back(EqualRgn(actual.get(), expected.get()) ? "region as-skin" : "region differs");
     }
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         RECT r;
@@ -114,6 +111,29 @@ std::string Close(HWND main, const Scenario& s) {
 }  // namespace
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
+
+
+Params Button(const std::string& label, const std::string& position, bool withHot) {
+    std::string kind = label;
+    for (char& c : kind) c = static_cast<char>(tolower(c));
+    Params p = {{"BUTTON_" + label + "_POS", position},
+                {"BUTTON_" + label + "_CLICK", kind + "-click-20x16.bmp"},
+                {"BUTTON_" + label + "_NORMAL", kind + "-20x16.bmp"}};
+    if (withHot) p.insert(p.begin() + 2, {"BUTTON_" + label + "_HOT", kind + "-hot-20x16.bmp"});
+    return p;
+}
+
+Params operator+(Params a, const Params& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+
+std::string RowName(const Scenario& s) {
+    std::string name;
+    for (char c : s.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
 
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
     const Site site(Folder(s.name));
