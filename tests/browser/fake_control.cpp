@@ -82,37 +82,16 @@ ULONG STDMETHODCALLTYPE Release(void* face) {
     return 0;
 }
 
-// Holds a control for OLE, which lets go of it only when it ends.
-class KeepAlive final : public IUnknown {
-public:
-    explicit KeepAlive(void* face) : face_(face) { ::AddRef(face_); }
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = IsEqualIID(iid, IID_IUnknown) ? this : nullptr;
-        return *out ? (++refs_, S_OK) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        if (--refs_) return refs_;
-        ::Release(face_);
-        delete this;
-        return 0;
-    }
-
-private:
-    void* face_;
-    ULONG refs_ = 1;
-};
-
 HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND, const RECT* r) {
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
     FakeControl* c = Self(face);
     if (c->owner->heldByOle && site && !c->held) {
         site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
-        static const CLSID kKeepAlive = {0x6b0c4a2e, 0x1f3d, 0x4e52, {0x9a, 0x61, 0x2d, 0x7e, 0x80, 0x14, 0xc3, 0x55}};
-        auto* keeper = new KeepAlive(face);
+        // Registered as a class object, the control is OLE's to let go of,
+        // which it does only when it ends.
+        static const CLSID kHeld = {0x6b0c4a2e, 0x1f3d, 0x4e52, {0x9a, 0x61, 0x2d, 0x7e, 0x80, 0x14, 0xc3, 0x55}};
         DWORD cookie = 0;
-        CoRegisterClassObject(kKeepAlive, keeper, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-        keeper->Release();
+        CoRegisterClassObject(kHeld, static_cast<IUnknown*>(face), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     }
     return S_OK;
 }

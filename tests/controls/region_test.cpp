@@ -16,19 +16,19 @@ const Picture kSkin = {53, 37, [](int x, int y) -> std::uint32_t {
                        }};
 
 TEST(SkinRegion, IsThePerPixelOutlineForEveryFormat) {
-    const Picture twoColours = {kSkin.width, kSkin.height, [](int x, int y) { return kSkin.rgb(x, y) == 0xFF00FF ? 0xFF00FFu : 0u; }};
     const struct {
         const char* what;
         std::string file;
     } cases[] = {
-        {"24-bit BMP", BmpFile(kSkin)},          {"32-bit top-down BMP", BmpFile(kSkin, 32, true)},
-        {"16-bit BMP", BmpFile(kSkin, 16)},      {"8-bit BMP", BmpFile(kSkin, 8)},
-        {"1-bit BMP", BmpFile(twoColours, 1)},   {"GIF", GifFile(kSkin)},
+        {"24-bit BMP", BmpFile(kSkin)}, {"32-bit top-down BMP", BmpFile(kSkin, 32, true)},
+        {"16-bit BMP", BmpFile(kSkin, 16)}, {"GIF, with a colour table", GifFile(kSkin)},
+        {"JPEG", ImageFile("skin-40x30.jpg")},
     };
     for (const auto& c : cases) {
         UniqueBitmap bitmap(Decoded(c.file));
-        ASSERT_TRUE(bitmap) << c.what;
-        UniqueRegion fast(BuildSkinRegion(bitmap.get(), kSkin.width, kSkin.height));
+        BITMAP size{};
+        ASSERT_TRUE(GetObjectA(bitmap.get(), sizeof size, &size)) << c.what;
+        UniqueRegion fast(BuildSkinRegion(bitmap.get(), size.bmWidth, size.bmHeight));
         UniqueRegion literal(PerPixelRegion(bitmap.get()));
         ASSERT_TRUE(fast) << c.what;
         EXPECT_TRUE(EqualRgn(fast.get(), literal.get())) << c.what;

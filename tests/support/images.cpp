@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "checker/check_logic.h"
 #include "common/handles.h"
@@ -14,21 +13,6 @@ namespace {
 
 void Put(std::string& s, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-// The picture's colours in order of first appearance.
-std::vector<std::uint32_t> Palette(const Picture& p, size_t limit) {
-    std::vector<std::uint32_t> colours;
-    for (int y = 0; y < p.height; ++y) {
-        for (int x = 0; x < p.width && colours.size() <= limit; ++x) {
-            if (std::find(colours.begin(), colours.end(), p.rgb(x, y)) == colours.end()) colours.push_back(p.rgb(x, y));
-        }
-    }
-    return colours;
-}
-
-std::uint32_t IndexOf(const std::vector<std::uint32_t>& palette, std::uint32_t rgb) {
-    return static_cast<std::uint32_t>(std::find(palette.begin(), palette.end(), rgb) - palette.begin());
 }
 
 }  // namespace
@@ -45,35 +29,20 @@ Picture SolidPicture(int width, int height, std::uint32_t rgb) {
 }
 
 std::string BmpFile(const Picture& p, int bits, bool topDown) {
-    const std::vector<std::uint32_t> palette = bits <= 8 ? Palette(p, 1u << bits) : std::vector<std::uint32_t>{};
     const std::uint32_t stride = (p.width * bits + 31) / 32 * 4;
-    const std::uint32_t offset = 54 + 4 * static_cast<std::uint32_t>(palette.size());
     std::string s = "BM";
-    Put(s, offset + stride * p.height, 4);
-    Put(s, 0, 4);
-    Put(s, offset, 4);
-    for (std::uint32_t v : {40u, static_cast<std::uint32_t>(p.width),
+    for (std::uint32_t v : {54 + stride * p.height, 0u, 54u, 40u, static_cast<std::uint32_t>(p.width),
                             static_cast<std::uint32_t>(topDown ? -p.height : p.height)})
         Put(s, v, 4);
     Put(s, 1, 2);
     Put(s, bits, 2);
-    for (std::uint32_t v : {0u, stride * p.height, 2835u, 2835u, static_cast<std::uint32_t>(palette.size()), 0u})
-        Put(s, v, 4);
-    for (std::uint32_t c : palette) Put(s, c, 4);
+    for (std::uint32_t v : {0u, stride * p.height, 2835u, 2835u, 0u, 0u}) Put(s, v, 4);
     for (int row = 0; row < p.height; ++row) {
-        const int y = topDown ? row : p.height - 1 - row;
         std::string line;
-        std::uint32_t acc = 0;
-        int used = 0;
         for (int x = 0; x < p.width; ++x) {
-            const std::uint32_t c = p.rgb(x, y);
-            if (bits == 16) Put(line, ((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F), 2);
-            if (bits >= 24) Put(line, c, bits / 8);
-            if (bits > 8) continue;
-            acc = (acc << bits) | IndexOf(palette, c);
-            if ((used += bits) == 8) line += static_cast<char>(acc), acc = 0, used = 0;
+            const std::uint32_t c = p.rgb(x, topDown ? row : p.height - 1 - row);
+            Put(line, bits == 16 ? ((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F) : c, bits / 8);
         }
-        if (used) line += static_cast<char>(acc << (8 - used));
         s += line + std::string(stride - line.size(), '\0');
     }
     return s;
@@ -108,7 +77,6 @@ HRGN PerPixelRegion(HBITMAP bitmap) {
     }
     return result;
 }
-
 
 std::uint32_t KindColour(const std::string& kind) {
     std::uint32_t h = 2166136261u;

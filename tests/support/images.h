@@ -17,8 +17,7 @@ struct Picture {
 Picture SkinPicture(int width, int height, std::uint32_t fill = 0x2850C8);
 Picture SolidPicture(int width, int height, std::uint32_t rgb);
 
-// A BMP file of 1, 4, 8, 16 (5-5-5), 24 or 32 bits per pixel, bottom-up
-// unless topDown. Depths up to 8 get a colour table of the picture's colours.
+// A BMP file of 16 (5-5-5), 24 or 32 bits per pixel, bottom-up unless topDown.
 std::string BmpFile(const Picture& picture, int bits = 24, bool topDown = false);
 // A GIF file (LZW-compressed, at most 256 colours, no transparency).
 std::string GifFile(const Picture& picture);
