@@ -114,7 +114,7 @@ const Scenario kChecks[] = {
     {"a redirect out of https", {}, {"exit 2", "VERDICT 2 * led from https to plain http (error 12040)): *"},
      {"{https}doc.xml"}, {{"doc.xml", R"({"redirect": "{site}doc.xml"})"}}},
     {"a time-out too long to count in milliseconds", kWorking, {"exit 0", "VERDICT 0 shell would start"},
-     {"--timeout", "4294968", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [100000, 1500]})"}}},
+     {"--timeout", "4294968", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [200000, 1000]})"}}},
     {"a server that never finishes", kWorking, {"exit 1", "VERDICT 1 check stopped after 2 s: *"},
      {"--timeout", "2", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [1000, 1000]})"}}},
     {"a preview shows the window and the splash", kWorking,

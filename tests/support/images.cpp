@@ -94,6 +94,10 @@ std::string ImageFile(const std::string& name) {
     if (dash == std::string::npos || dot == std::string::npos || std::sscanf(name.c_str() + dash + 1, "%dx%d", &w, &h) != 2)
         return "";
     const std::string kind = name.substr(0, dash);
+    if (kind == "huge") {  // one pixel on a screen of that size, which is what a decoder allocates
+        const std::string size = {char(w), char(w >> 8), char(h), char(h >> 8)};
+        return GifFile(SolidPicture(1, 1, KindColour(kind))).replace(6, 4, size);
+    }
     Picture p = kind == "skin" ? SkinPicture(w, h) : SolidPicture(w, h, KindColour(kind));
     if (kind == "checker") p.rgb = [](int x, int y) { return (x + y) % 2 ? 0xFF00FFu : 0x2850C8u; };
     return name.substr(dot) == ".gif" ? GifFile(p) : BmpFile(p);

@@ -2,4 +2,4 @@
 // which never finishes costs a test seconds, not minutes.
 #include "remote/fetch_limits.h"
 
-const FetchLimits kFetchLimits = {1500, 4000, 10};
+const FetchLimits kFetchLimits = {1000, 2500, 10};
