@@ -52,6 +52,7 @@ struct Case {
     const char* url;
     std::vector<IID> refused;
     Calls calls;
+    bool heldByOle;
 };
 
 const Case kCases[] = {
@@ -64,6 +65,12 @@ const Case kCases[] = {
     {"no IOleObject", "x", {IID_IOleObject},
      {"SetObjectRects 10,20,310,220 clip 10,20,310,220", "Advise sink", "Navigate x", "Unadvise 42", "gone"}},
     {"no control", "x", {IID_IUnknown}, {"gone"}},
+    // A control that only the end of OLE lets go of calls its site on the
+    // way out: the sites must outlive the end of OLE.
+    {"held by OLE to its end", "x", {},
+     kPlaced + Calls{"Advise sink", "Navigate x", "Unadvise 42", "Close 1", "SetClientSite null", "site still there",
+                     "gone"},
+     true},
 };
 
 class BrowserHost : public ::testing::Test {
@@ -79,13 +86,20 @@ protected:
     HWND parent = nullptr;
 };
 
-TEST_F(BrowserHost, PlacesTheControlAndTakesEverythingBackAtTheEnd) {
+// Each case on a thread of its own, whose OLE ends with the host's as in the shell.
+TEST(BrowserHostControl, IsPlacedAndEverythingIsTakenBackAtTheEnd) {
     for (const Case& c : kCases) {
-        FakeBrowserClass fake(c.calls, c.refused);
-        auto* host = new CBrowserHost;
-        host->Create(parent, c.url, 10, 20, 300, 200, false);
-        delete host;
-        EXPECT_EQ(fake.Verdict(), "") << c.name;
+        std::thread([&] {
+            CoInitialize(nullptr);
+            HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+            FakeBrowserClass fake(c.calls, c.refused, c.heldByOle);
+            auto* host = new CBrowserHost;
+            host->Create(parent, c.url, 10, 20, 300, 200, false);
+            CoUninitialize();
+            delete host;
+            EXPECT_EQ(fake.Verdict(), "") << c.name;
+            DestroyWindow(parent);
+        }).join();
     }
 }
 
@@ -123,24 +137,6 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     // The last reference let go through any site ends the host.
     while (frame->Release() != 0) {
     }
-}
-
-// A control that OLE lets go of only as OLE ends, and that calls its site
-// on the way out: the sites must outlive the end of OLE.
-TEST(BrowserHostEnd, SitesOutliveTheEndOfOle) {
-    std::thread([] {
-        CoInitialize(nullptr);
-        HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
-        FakeBrowserClass fake(kPlaced + Calls{"Advise sink", "Navigate x", "Unadvise 42", "Close 1",
-                                              "SetClientSite null", "site still there", "gone"},
-                              {}, true);
-        auto* host = new CBrowserHost;
-        host->Create(parent, "x", 10, 20, 300, 200, false);
-        CoUninitialize();  // the host's own OLE is now the last
-        delete host;
-        EXPECT_EQ(fake.Verdict(), "");
-        DestroyWindow(parent);
-    }).join();
 }
 
 // The shell itself in this process, with the fake in place of the control:

@@ -27,17 +27,18 @@ std::string Folder(const std::string& name) {
     return f;
 }
 
-std::string Geometry(const RECT& r) {
+// "X,Y WxH" of a window, in its parent's coordinates or the screen's.
+std::string Place(HWND wnd, HWND parent = nullptr) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     char text[64];
     std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
     return text;
 }
 
 std::string TopLevel(const char* what, HWND wnd) {
-    RECT r;
-    GetWindowRect(wnd, &r);
-    return std::string(what) + " " + Geometry(r) +
-           (GetWindowLongA(wnd, GWL_EXSTYLE) & WS_EX_TOPMOST ? " topmost" : " normal");
+    return std::string(what) + " " + Place(wnd) + (GetWindowLongA(wnd, GWL_EXSTYLE) & WS_EX_TOPMOST ? " topmost" : " normal");
 }
 
 std::string Joined(const std::vector<std::string>& items, const char* separator) {
@@ -84,12 +85,8 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
         UniqueRegion expected(PerPixelRegion(bitmap.get()));
         report.push_back(EqualRgn(actual.get(), expected.get()) ? "region as-skin" : "region differs");
     }
-    for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        RECT r;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        report.push_back("child " + ClassOf(c) + " " + Geometry(r));
-    }
+    for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        report.push_back("child " + ClassOf(c) + " " + Place(c, main));
 }
 
 // Ends the run as a user would, with the close button when there is one.
@@ -111,7 +108,6 @@ std::string Close(HWND main, const Scenario& s) {
 }  // namespace
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
-
 
 Params Button(const std::string& label, const std::string& position, bool withHot) {
     std::string kind = label;
