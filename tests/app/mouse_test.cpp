@@ -9,16 +9,13 @@
 
 namespace {
 
-COLORREF ScreenColour(int x, int y) {
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
+// Whether the screen shows the colour of that kind of picture at x, y.
 bool Shows(int x, int y, const std::string& kind) {
     const std::uint32_t rgb = KindColour(kind);
-    return WaitUntil([&] { return ScreenColour(x, y) == RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }, 3000);
+    HDC screen = GetDC(nullptr);
+    const bool shown = WaitUntil([&] { return GetPixel(screen, x, y) == RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF); }, 3000);
+    ReleaseDC(nullptr, screen);
+    return shown;
 }
 
 TEST(Mouse, ButtonsChangeAndActAndTheSkinDrags) {

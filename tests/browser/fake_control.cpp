@@ -163,27 +163,6 @@ struct Tables {
     }
 };
 
-class Factory final : public IClassFactory {
-public:
-    explicit Factory(FakeBrowserClass* owner) : owner_(owner) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
-        return *out ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** out) override {
-        auto* control = new FakeControl(owner_);
-        const HRESULT hr = ::QueryInterface(&control->faces[kObject], iid, out);
-        ::Release(&control->faces[kObject]);
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-
-private:
-    FakeBrowserClass* owner_;
-};
-
 }  // namespace
 
 FakeControl::FakeControl(FakeBrowserClass* o) : owner(o) {
@@ -192,14 +171,23 @@ FakeControl::FakeControl(FakeBrowserClass* o) : owner(o) {
 }
 
 FakeBrowserClass::FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused, bool heldByOle)
-    : heldByOle(heldByOle), expected_(std::move(expected)), refused_(std::move(refused)), factory_(new Factory(this)) {
-    CoRegisterClassObject(CLSID_WebBrowser, factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+    : heldByOle(heldByOle), expected_(std::move(expected)), refused_(std::move(refused)) {
+    CoRegisterClassObject(CLSID_WebBrowser, this, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
 }
 
-FakeBrowserClass::~FakeBrowserClass() {
-    CoRevokeClassObject(cookie_);
-    delete static_cast<Factory*>(factory_);
+STDMETHODIMP FakeBrowserClass::QueryInterface(REFIID iid, void** out) {
+    *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory) ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
 }
+
+STDMETHODIMP FakeBrowserClass::CreateInstance(IUnknown*, REFIID iid, void** out) {
+    auto* control = new FakeControl(this);
+    const HRESULT hr = ::QueryInterface(&control->faces[kObject], iid, out);
+    ::Release(&control->faces[kObject]);
+    return hr;
+}
+
+FakeBrowserClass::~FakeBrowserClass() { CoRevokeClassObject(cookie_); }
 
 void FakeBrowserClass::Called(const std::string& call) {
     if (!failure_.empty()) return;

@@ -12,17 +12,12 @@
 #include <string>
 #include <vector>
 
-// The calls as the fake writes them:
-//   SetClientSite site | SetClientSite null
-//   SetObjectRects L,T,R,B clip L,T,R,B
-//   DoVerb VERB site L,T,R,B
-//   Advise sink | Unadvise COOKIE
-//   Navigate URL | GoBack | GoForward | GoHome | Refresh
-//   Close OPTION
-//   site still there         (a held site called as the control goes)
-//   gone                     (the last reference to the control let go)
-//   IFACE slot N             (any other method)
-class FakeBrowserClass {
+// The calls as the fake writes them: SetClientSite site|null; SetObjectRects
+// L,T,R,B clip L,T,R,B; DoVerb VERB site L,T,R,B; Advise sink; Unadvise
+// COOKIE; Navigate URL; GoBack, GoForward, GoHome, Refresh; Close OPTION;
+// site still there (a held site called as the control goes); gone (its last
+// reference let go); IFACE slot N (any other method).
+class FakeBrowserClass final : public IClassFactory {
 public:
     // heldByOle: like a control whose last reference OLE itself holds, it
     // keeps its in-place site from DoVerb on and calls it on its way out.
@@ -39,11 +34,17 @@ public:
     const std::vector<IID>& refused() const { return refused_; }
     const bool heldByOle;
 
+    // The class object that makes the fakes; it lives as long as this.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
 private:
     std::vector<std::string> expected_;
     std::atomic<size_t> next_{0};
     std::string failure_;
     std::vector<IID> refused_;
-    IClassFactory* factory_;
     DWORD cookie_ = 0;
 };

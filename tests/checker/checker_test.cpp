@@ -22,14 +22,10 @@ std::vector<std::string> RunCheck(const Scenario& s) {
     return lines;
 }
 
-const Params kWorking = {{"SKIN", "skin-301x201.bmp"},
-                         {"APP_BROWSER_RECT", "10,30,281,120"},
-                         {"APP_STATUS_RECT", "120,175,150,20"},
-                         {"APP_LOADER_IMAGE", "loader-300x200.gif"},
-                         {"BUTTON_CLOSE_POS", "270,5"},
-                         {"BUTTON_CLOSE_CLICK", "c-20x16.bmp"},
-                         {"BUTTON_CLOSE_HOT", "h-20x16.bmp"},
-                         {"BUTTON_CLOSE_NORMAL", "n-20x16.bmp"}};
+const Params kWorking = {{"SKIN", "skin-301x201.bmp"},      {"APP_BROWSER_RECT", "10,30,281,120"},
+                         {"APP_STATUS_RECT", "120,175,150,20"}, {"APP_LOADER_IMAGE", "loader-300x200.gif"},
+                         {"BUTTON_CLOSE_POS", "270,5"},         {"BUTTON_CLOSE_CLICK", "c-20x16.bmp"},
+                         {"BUTTON_CLOSE_HOT", "h-20x16.bmp"},   {"BUTTON_CLOSE_NORMAL", "n-20x16.bmp"}};
 
 Params With(Params p, const Params& changes) {
     for (const auto& c : changes) {

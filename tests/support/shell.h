@@ -1,6 +1,4 @@
-// Running a program as a user would and watching it from outside: what it
-// writes (its debug strings among it), its windows and message boxes, its
-// memory and its exit code.
+// Running a program as a user would and watching it from outside.
 #pragma once
 #include <windows.h>
 
@@ -12,15 +10,15 @@
 
 class ShellProcess {
 public:
-    // Throws std::runtime_error when the program cannot be started.
+    // Throws std::runtime_error when it cannot start.
     ShellProcess(const std::string& exe, const std::vector<std::string>& args);
     ~ShellProcess();  // ends the program if it still runs
     ShellProcess(const ShellProcess&) = delete;
     ShellProcess& operator=(const ShellProcess&) = delete;
 
     DWORD pid() const { return pid_; }
-    // False when the program has not ended within timeoutMs. Its output and
-    // memory are taken in while it waits.
+    // False when it has not ended within timeoutMs; takes in its output and
+    // its memory use while it waits.
     bool waitForExit(DWORD timeoutMs, DWORD* exitCode);
     // What it wrote to its standard output and error.
     std::string output();
