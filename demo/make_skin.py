@@ -3,11 +3,13 @@
 button images, plus the parameter document.
 
 The shell pauses 5 ms after every 4 KiB it downloads, so every byte of a skin
-is start-up time. The pictures are therefore GIF files: drawn in a palette of
-a few colours they stay exact (the key colour too, as no GIF has a
-transparency index here) at a small part of a BMP's size. The splash picture
-stays a BMP, run-length encoded to the size of a GIF, so that the demo keeps
-both of the decoder's paths in use.
+is start-up time, and every file at least one pause. The pictures are drawn in
+a palette of a few colours, so that they stay exact in a compact lossless
+format: the skin as a GIF (no transparency index, so the key colour stays
+exact), a 600 by 420 picture in one 4 KiB piece; the splash and the buttons as
+run-length encoded 8-bit BMP files, each under 4 KiB as well. Those small
+pictures would cost one pause as GIF files too, but the picture decoder takes
+BMP files quicker. The demo thus keeps both of the decoder's paths in use.
 
 The images are committed; run this again only to change the drawing:
     python3 demo/make_skin.py demo/skin
@@ -215,16 +217,14 @@ DOCUMENT = """<html><head><title>Korvane demo skin</title></head><body>
 """
 
 
-# The one picture that stays a BMP. The splash's picture decodes quickest
-# that way: a GIF is decoded through the platform's imaging components, which
-# a fresh thread first has to start.
-BMP_PICTURE = "loader"
+# The one picture drawn as a GIF; all others are BMP files.
+GIF_PICTURE = "skin"
 
 
 def write_picture(out, name, width, height, pixel):
-    """Writes NAME.gif, or NAME.bmp for BMP_PICTURE; returns the file name."""
-    file = name + (".bmp" if name == BMP_PICTURE else ".gif")
-    (write_bmp if name == BMP_PICTURE else write_gif)(os.path.join(out, file), width, height, pixel)
+    """Writes NAME.gif for GIF_PICTURE, else NAME.bmp; returns the file name."""
+    file = name + (".gif" if name == GIF_PICTURE else ".bmp")
+    (write_gif if name == GIF_PICTURE else write_bmp)(os.path.join(out, file), width, height, pixel)
     return file
 
 
