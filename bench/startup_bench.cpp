@@ -13,10 +13,9 @@
 // The phases are cut at the shell's progress texts, which reach this program
 // only as the shell's debugger, and each one stops the shell for a round
 // trip. So every run is made twice, once with the debugger (phases) and once
-// without it (the windows polled), and the round trip is measured on a
-// probe: this program started as "startup_bench --probe", which stamps its
-// entry on the clock that all processes share and times its own debug
-// strings, once with this program as its debugger and once without.
+// without it (the windows polled), and process start and the round trip are
+// measured on startup_probe, a program linked like the shell, once with this
+// program as its debugger and once without.
 #include "bench/bench_clock.h"
 #include "common/com_ptr.h"
 #include "common/handles.h"
@@ -33,6 +32,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,7 +46,6 @@
 namespace {
 
 constexpr double kMs = 1e3;
-constexpr int kProbeStrings = 40;
 constexpr DWORD kShellPauseMs = 5;  // the shell's pause after each chunk
 // The shell's request flags. Without INTERNET_FLAG_NO_COOKIES Wine's WinINet
 // spends milliseconds per request on cookies, which the reference must not.
@@ -117,8 +116,8 @@ std::vector<ImageParam> ImageParams(const std::string& document) {
     return images;
 }
 
-// The picture as an uncompressed 8-bit palette BMP.
-std::string AsBmp(const std::string& file) {
+// The pixels of a picture file as the shell's decoder reads them.
+Picture Pixels(const std::string& file) {
     UniqueBitmap bitmap(DecodePicture(file));
     BITMAP bm{};
     if (!bitmap || !GetObjectA(bitmap.get(), sizeof bm, &bm)) throw std::runtime_error("a demo image does not decode");
@@ -128,8 +127,11 @@ std::string AsBmp(const std::string& file) {
     UniqueDC dc(CreateCompatibleDC(nullptr));
     GetDIBits(dc.get(), bitmap.get(), 0, bm.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
     const int width = bm.bmWidth;
-    return BmpFile({width, bm.bmHeight, [&](int x, int y) { return pixels[y * width + x] & 0xFFFFFFu; }}, 8);
+    return {width, bm.bmHeight, [pixels, width](int x, int y) { return pixels[y * width + x] & 0xFFFFFFu; }};
 }
+
+// The picture as an uncompressed 8-bit palette BMP.
+std::string AsBmp(const std::string& file) { return BmpFile(Pixels(file), 8); }
 
 // One way of serving the demo, in a folder of its own on the test server:
 // the document (naming this folder) first, then the images in load order.
@@ -170,6 +172,26 @@ struct Variant {
 // and the loader's picture), the skin or the buttons.
 const char* Group(size_t file) { return file < 2 ? "splash." : file == 2 ? "skin." : "buttons."; }
 const char* const kGroups[] = {"splash.", "skin.", "buttons."};
+
+// Three pictures of the demo (the skin, the splash, a button) as served, as
+// GIF and as uncompressed 8-bit BMP.
+struct Encoding {
+    std::string picture, format, bytes;
+};
+std::vector<Encoding> Encodings(const Variant& served) {
+    std::vector<Encoding> out;
+    for (const auto& pick : std::vector<std::pair<const char*, size_t>>{{"skin", 2}, {"splash", 1}, {"button", 3}}) {
+        const std::string& file = served.bytes[pick.second];
+        const Picture picture = Pixels(file);
+        const std::string name = served.names[pick.second];
+        const std::string label =
+            std::string(pick.first) + " " + std::to_string(picture.width) + "x" + std::to_string(picture.height);
+        out.push_back({label, "served " + name.substr(name.rfind('.')), file});
+        out.push_back({label, "GIF", GifFile(picture)});
+        out.push_back({label, "BMP", BmpFile(picture, 8)});
+    }
+    return out;
+}
 
 // ---- the shell, started as a user starts it ----
 
@@ -270,23 +292,15 @@ void AddPhases(const ShellRun& run, Samples& out, const Variant& v) {
     }
 }
 
-// ---- the probe ----
-
-int Probe() {
-    std::printf("entry %.9f\n", Now());
-    std::vector<double> times;
-    for (int i = 0; i < kProbeStrings; ++i)
-        times.push_back(Seconds([] { OutputDebugStringA("Korvane: probe"); }));
-    std::printf("string %.9f\n", Median(times));
-    return 0;
-}
+// ---- the probe (startup_probe.cpp) ----
 
 // From process start to the probe's entry, and one debug string.
 void RunProbe(bool debugger, Samples& out) {
     char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string path(self, GetModuleFileNameA(nullptr, self, sizeof self));
+    const std::string probePath = path.substr(0, path.find_last_of("\\/") + 1) + "startup_probe.exe";
     const double start = Now();
-    ShellProcess probe(self, {"--probe"}, debugger ? [](DWORD, const std::string&) {} : ShellProcess::StringHook(),
+    ShellProcess probe(probePath, {}, debugger ? [](DWORD, const std::string&) {} : ShellProcess::StringHook(),
                        debugger);
     DWORD code = 1;
     if (!probe.waitForExit(15000, &code) || code != 0) throw std::runtime_error("the probe did not run");
@@ -402,7 +416,8 @@ void Row(const char* label, const std::vector<double>& values, const std::string
 
 class Report {
 public:
-    Report(const std::vector<Variant>& variants, const Samples& s) : v_(variants), s_(s) {}
+    Report(const std::vector<Variant>& variants, const std::vector<Encoding>& encodings, const Samples& s)
+        : v_(variants), e_(encodings), s_(s) {}
 
     void Print(int runs) const {
         std::printf("Korvane start-up on the demo skin: %d runs of each after a warm-up; medians, ms\n\n", runs);
@@ -451,7 +466,7 @@ public:
             Row(label, values, what);
         };
         part("process start to the program's entry", [&](const Variant&) { return s_.ms("probe.plain.entry"); },
-             "the probe, linked with the same libraries");
+             "the probe, a program linked like the shell");
         std::snprintf(note, sizeof note, "chunks x %.2f ms, a Sleep(%u) as measured here", s_.ms("pause"),
                       static_cast<unsigned>(kShellPauseMs));
         part("chunk pauses", [&](const Variant& v) { return Sum(v, "chunks") * s_.ms("pause"); }, note);
@@ -471,6 +486,14 @@ public:
         Row("not accounted", {total[0] - sum[0], total[1] - sum[1]},
             "the phases, timed with the debugger, hold its other events");
         Row("= start -> main window visible", total);
+
+        std::printf("\nThree of the demo's pictures in each format: bytes, 4 KiB chunks (a pause after\n"
+                    "each), decoding in a process that has decoded before (ms):\n");
+        for (size_t i = 0; i < e_.size(); ++i) {
+            const double bytes = static_cast<double>(e_[i].bytes.size());
+            std::printf("  %-18s %-14s %8.0f %4.0f %6.1f\n", e_[i].picture.c_str(), e_[i].format.c_str(), bytes,
+                        std::ceil(bytes / kReadChunkBytes), s_.ms("format" + std::to_string(i)));
+        }
     }
 
 private:
@@ -510,6 +533,7 @@ private:
     }
 
     const std::vector<Variant>& v_;
+    const std::vector<Encoding>& e_;
     const Samples& s_;
 };
 
@@ -518,7 +542,6 @@ private:
 int main(int argc, char** argv) {
     int runs = 15;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--probe") == 0) return Probe();
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else {
@@ -532,6 +555,7 @@ int main(int argc, char** argv) {
         std::vector<Variant> variants;
         variants.emplace_back("bench-served", "served", false);
         variants.emplace_back("bench-bmp", "as BMP", true);
+        const std::vector<Encoding> encodings = Encodings(variants[0]);
         Samples s;
         for (const Variant& v : variants) {
             s.count(v.key("files"), static_cast<double>(v.names.size()));
@@ -555,9 +579,12 @@ int main(int argc, char** argv) {
                 into.add(v.key("plain.visible"), plain.visible - plain.start);
                 MeasureParts(v, into);
             }
+            BITMAP bm{};
+            for (size_t e = 0; e < encodings.size(); ++e)
+                into.add("format" + std::to_string(e), DecodeSeconds(encodings[e].bytes, &bm));
             std::fprintf(stderr, i == runs ? ".\n" : ".");
         }
-        Report(variants, s).Print(runs);
+        Report(variants, encodings, s).Print(runs);
         OleUninitialize();
     } catch (const std::exception& e) {
         std::printf("startup_bench: %s\n", e.what());

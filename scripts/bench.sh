@@ -12,7 +12,7 @@ bash scripts/setup.sh
 build=$root/build/bench
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-cmake --build "$build" -j 2 --target korvane startup_bench
+cmake --build "$build" -j 2 --target korvane startup_bench startup_probe
 status=0
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 KORVANE_BUILD_DIR=$build KORVANE_EXE=$build/korvane.exe \
