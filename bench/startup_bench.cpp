@@ -86,13 +86,9 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-struct ImageParam {
-    std::string param, file;
-};
-
-// The image parameters in the order the shell loads them: the loader's, the
+// The picture files in the order the shell loads them: the loader's, the
 // skin, then each positioned button's pressed, hot and normal picture.
-std::vector<ImageParam> ImageParams(const std::string& document) {
+std::vector<std::string> ImageFiles(const std::string& document) {
     CRemoteParams params;
     char* body = static_cast<char*>(std::malloc(document.size() + 1));
     if (!body) throw std::runtime_error("out of memory");
@@ -106,14 +102,14 @@ std::vector<ImageParam> ImageParams(const std::string& document) {
         if (params.GetParamRect((prefix + "_POS").c_str(), pos))
             for (const char* state : {"_CLICK", "_HOT", "_NORMAL"}) names.push_back(prefix + state);
     }
-    std::vector<ImageParam> images;
+    std::vector<std::string> files;
     char value[kValueCapacity];
     for (const std::string& name : names) {
         if (!params.GetParamString(name.c_str(), value, sizeof value))
             throw std::runtime_error("the demo document has no " + name);
-        images.push_back({name, value});
+        files.push_back(value);
     }
-    return images;
+    return files;
 }
 
 // The pixels of a picture file as the shell's decoder reads them.
@@ -139,7 +135,6 @@ struct Variant {
     std::string label;
     Site site;
     std::vector<std::string> names, bytes;  // of each file
-    std::vector<ImageParam> images;
 
     Variant(const std::string& folder, const std::string& label_, bool asBmp) : label(label_), site(folder) {
         const std::string dir = std::string(std::getenv("KORVANE_SOURCE_DIR")) + "/demo/skin/";
@@ -148,17 +143,16 @@ struct Variant {
         document = ReplaceAll(document, "http://127.0.0.53/demo/", site.url());
         names.push_back("korvane.xml");
         bytes.push_back("");
-        for (ImageParam image : ImageParams(document)) {
-            std::string file = ReadFileBytes(WindowsPath(dir + image.file));
-            if (file.empty()) throw std::runtime_error("cannot read " + dir + image.file);
+        for (std::string name : ImageFiles(document)) {
+            std::string file = ReadFileBytes(WindowsPath(dir + name));
+            if (file.empty()) throw std::runtime_error("cannot read " + dir + name);
             if (asBmp) {
-                const std::string bmp = image.file.substr(0, image.file.rfind('.')) + ".bmp";
-                document = ReplaceAll(document, ">" + image.file + "<", ">" + bmp + "<");
-                image.file = bmp;
+                const std::string bmp = name.substr(0, name.rfind('.')) + ".bmp";
+                document = ReplaceAll(document, ">" + name + "<", ">" + bmp + "<");
+                name = bmp;
                 file = AsBmp(file);
             }
-            images.push_back(image);
-            names.push_back(image.file);
+            names.push_back(name);
             bytes.push_back(file);
         }
         bytes[0] = document;
