@@ -10,7 +10,9 @@
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
 #include "remote/remote_params.h"
+#include "remote/fetch_limits.h"
 #include "remote/skin_params.h"
+#include "remote/url_split.h"
 
 #include <shellapi.h>
 
@@ -52,7 +54,11 @@ void RunLoaderHandshake() {
     if (!event) return;
     handshakeEvent = event.get();
     UniqueKernelHandle thread(CreateThread(nullptr, 0, LoaderThreadProc, &handshakeEvent, 0, nullptr));
-    if (thread) WaitForSingleObject(event.get(), INFINITE);
+    if (!thread) return;
+    // Its fetch ends by the deadline; a loader still not up then is left
+    // behind, unless it has just claimed the shared state and is on its way.
+    if (WaitForSingleObject(event.get(), kFetchLimits.deadlineMs) == WAIT_TIMEOUT && StartUpGivesUp()) return;
+    WaitForSingleObject(event.get(), INFINITE);
     // The loader never closes the event; closing it only here, after the wait,
     // means the handle cannot disappear while this thread still waits on it.
 }
@@ -135,8 +141,12 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     }
 
     if (!remoteParams->LoadDocument(appState->documentUrl)) {
-        // Not ours to show: let the user's browser have it.
-        ShellExecuteA(nullptr, "open", appState->documentUrl, "", "", SW_SHOWDEFAULT);
+        // Not ours to show: let the user's browser have it. But only a web
+        // address: "open" runs a program or a file as readily as it browses,
+        // and the argument can come from any link or shortcut.
+        UrlParts parts;
+        if (SplitUrl(appState->documentUrl, &parts))
+            ShellExecuteA(nullptr, "open", appState->documentUrl, "", "", SW_SHOWDEFAULT);
         CleanupApp();
         return 0;
     }

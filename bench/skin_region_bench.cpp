@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         const int w = size.first, h = size.second;
         const Picture picture = {w, h, [w, h](int x, int y) { return Synthetic(x, y, w, h); }};
         const Picture fewer = {w, h, [w, h](int x, int y) { return Synthetic(x, y, w, h) & 0xE0E0C0; }};
-        UniqueBitmap bmp(DecodePicture(BmpFile(picture))), gif(DecodePicture(GifFile(fewer)));
+        UniqueBitmap bmp(Decoded(BmpFile(picture))), gif(Decoded(GifFile(fewer)));
         if (!bmp || !gif) {
             std::printf("could not make the %dx%d pictures\n", w, h);
             return 2;
@@ -82,11 +82,11 @@ int main(int argc, char** argv) {
     }
     // The worst case for the run builder: no two neighbours alike. Its
     // per-pixel reference would take hours, so it is timed alone.
-    UniqueBitmap board(DecodePicture(BmpFile({1000, 1000, [](int x, int y) { return (x + y) % 2 ? 0xFFu : 0xFF00FFu; }})));
+    UniqueBitmap board(Decoded(BmpFile({1000, 1000, [](int x, int y) { return (x + y) % 2 ? 0xFFu : 0xFF00FFu; }})));
     ok &= Bench("checkerboard, 24-bit BMP", board.get(), false);
     if (!skipJpeg) {
         const std::string path = WindowsPath(std::getenv("KORVANE_SOURCE_DIR")) + "\\bench\\data\\skin_1656x1242.jpg";
-        UniqueBitmap jpeg(DecodePicture(ReadFileBytes(path)));
+        UniqueBitmap jpeg(Decoded(ReadFileBytes(path)));
         if (!jpeg) {
             std::printf("could not decode %s\n", path.c_str());
             return 2;

@@ -10,14 +10,15 @@
 //
 //   startup_bench [--runs N]        N runs of each (default 15) after a warm-up
 //
-// The phases are cut at the shell's progress texts, which reach this program
-// only as the shell's debugger, and each one stops the shell for a round
-// trip. So every run is made twice, once with the debugger (phases) and once
-// without it (the windows polled), and process start and the round trip are
-// measured on startup_probe, a program linked like the shell, once with this
-// program as its debugger and once without.
+// The phases are cut at the shell's progress texts, which Wine writes to the
+// session's log (see ShellProcess) and which this program reads every
+// millisecond while it polls the windows; a text counts from when it is read.
+// Writing and reading them costs time, so every run is made twice, once
+// reading the texts (phases) and once not (the windows polled only), and a
+// text's cost to the program that writes it is measured on startup_probe, a
+// program linked like the shell, which also gives the time from process start
+// to a program's entry.
 #include "bench/bench_clock.h"
-#include "common/com_ptr.h"
 #include "common/handles.h"
 #include "controls/window_skin.h"
 #include "remote/http_fetch.h"
@@ -28,7 +29,6 @@
 #include "support/site.h"
 
 #include <ole2.h>
-#include <olectl.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -46,7 +46,6 @@
 namespace {
 
 constexpr double kMs = 1e3;
-constexpr DWORD kShellPauseMs = 5;  // the shell's pause after each chunk
 // The shell's request flags. Without INTERNET_FLAG_NO_COOKIES Wine's WinINet
 // spends milliseconds per request on cookies, which the reference must not.
 constexpr DWORD kShellRequestFlags =
@@ -114,7 +113,7 @@ std::vector<std::string> ImageFiles(const std::string& document) {
 
 // The pixels of a picture file as the shell's decoder reads them.
 Picture Pixels(const std::string& file) {
-    UniqueBitmap bitmap(DecodePicture(file));
+    UniqueBitmap bitmap(Decoded(file));
     BITMAP bm{};
     if (!bitmap || !GetObjectA(bitmap.get(), sizeof bm, &bm)) throw std::runtime_error("a demo image does not decode");
     BITMAPINFO info{};
@@ -190,42 +189,53 @@ std::vector<Encoding> Encodings(const Variant& served) {
 
 // ---- the shell, started as a user starts it ----
 
-bool Visible(DWORD pid, const char* className) {
-    for (HWND w = FindWindowExA(nullptr, nullptr, className, nullptr); w;
-         w = FindWindowExA(nullptr, w, className, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == pid && IsWindowVisible(w)) return true;
-    }
-    return false;
-}
-
 struct Mark {
     double at;
     std::string text;
 };
 
-struct ShellRun {
-    double start = 0, splash = 0, visible = 0;  // the splash and the main window first seen
-    std::vector<Mark> marks;                    // progress texts as they arrived
+// The progress texts that Wine adds to the session's log from now on, each
+// stamped when it is read.
+class ProgressLog {
+public:
+    ProgressLog()
+        : file_(CreateFileA(SessionFile("stderr.log").c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                            nullptr)) {
+        if (file_.get() == INVALID_HANDLE_VALUE) throw std::runtime_error("no session log to read");
+        SetFilePointer(file_.get(), 0, nullptr, FILE_END);
+    }
+    void Read(std::vector<Mark>* marks) {
+        static const std::string marker = "OutputDebugStringA \"Korvane: ";
+        char buffer[4096];
+        for (DWORD n = 0; ReadFile(file_.get(), buffer, sizeof buffer, &n, nullptr) && n > 0;) pending_.append(buffer, n);
+        const double at = Now();
+        for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
+            const size_t from = pending_.find(marker);
+            if (from < end) marks->push_back({at, pending_.substr(from + marker.size(), end - from - marker.size() - 1)});
+        }
+    }
+
+private:
+    UniqueKernelHandle file_;
+    std::string pending_;
 };
 
-ShellRun RunShell(const std::string& documentUrl, bool debugger) {
+struct ShellRun {
+    double start = 0, splash = 0, visible = 0;  // the splash and the main window first seen
+    std::vector<Mark> marks;                    // progress texts, when read
+};
+
+ShellRun RunShell(const std::string& documentUrl, bool readTexts) {
     ShellRun run;
-    std::mutex mutex;
-    ShellProcess::StringHook hook = [&](DWORD, const std::string& s) {
-        const double at = Now();
-        static const std::string prefix = "Korvane: ";
-        if (s.compare(0, prefix.size(), prefix) != 0) return;
-        std::lock_guard<std::mutex> lock(mutex);
-        run.marks.push_back({at, s.substr(prefix.size())});
-    };
+    ProgressLog log;
     run.start = Now();
-    ShellProcess shell(ShellExe(), {documentUrl}, debugger ? hook : nullptr, debugger);
+    ShellProcess shell(ShellExe(), {documentUrl});
     DWORD code = 0;
     while (!run.visible && Now() < run.start + 30) {
-        if (!run.splash && Visible(shell.pid(), "KorvaneLoader")) run.splash = Now();
-        if (Visible(shell.pid(), "Korvane")) run.visible = Now();
+        if (readTexts) log.Read(&run.marks);
+        if (!run.splash && !VisibleWindows(shell.pid(), "KorvaneLoader").empty()) run.splash = Now();
+        if (!VisibleWindows(shell.pid(), "Korvane").empty()) run.visible = Now();
         else if (shell.waitForExit(0, &code)) throw std::runtime_error("the shell ended before its window showed");
         else Sleep(1);
     }
@@ -235,16 +245,17 @@ ShellRun RunShell(const std::string& documentUrl, bool debugger) {
                                      : std::string("the main window did not show within 30 s"));
     }
     if (!run.splash) throw std::runtime_error("the splash was never seen");
+    if (readTexts) log.Read(&run.marks);
+    for (Mark& m : run.marks) m.at = std::min(m.at, run.visible);
     PostMessageA(VisibleWindows(shell.pid(), "Korvane").at(0), WM_SYSCOMMAND, SC_CLOSE, 0);
     if (!shell.waitForExit(15000, &code)) throw std::runtime_error("the shell did not end after its close command");
     if (code != 1) throw std::runtime_error("the shell ended with exit code " + std::to_string(code));
-    std::lock_guard<std::mutex> lock(mutex);
     return run;
 }
 
-// The progress texts that cut a debugger run into phases; each phase ends
-// at its text (one ending in a blank is a prefix), the last one when the
-// main window is seen.
+// The progress texts that cut a run into phases; each phase ends at its
+// text (one ending in a blank is a prefix), the last one when the main
+// window is seen.
 struct Phase {
     const char* endMark;
     const char* label;
@@ -262,7 +273,7 @@ const Phase kPhases[] = {
 };
 constexpr int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
 
-// Each phase's length and the number of progress texts (round trips) in it.
+// Each phase's length and the number of progress texts in it.
 void AddPhases(const ShellRun& run, Samples& out, const Variant& v) {
     double from = run.start;
     size_t next = 0;
@@ -289,22 +300,19 @@ void AddPhases(const ShellRun& run, Samples& out, const Variant& v) {
 
 // ---- the probe (startup_probe.cpp) ----
 
-// From process start to the probe's entry, and one debug string.
-void RunProbe(bool debugger, Samples& out) {
+// From process start to the probe's entry, and one of its debug strings.
+void RunProbe(Samples& out) {
     char self[MAX_PATH];
     const std::string path(self, GetModuleFileNameA(nullptr, self, sizeof self));
-    const std::string probePath = path.substr(0, path.find_last_of("\\/") + 1) + "startup_probe.exe";
     const double start = Now();
-    ShellProcess probe(probePath, {}, debugger ? [](DWORD, const std::string&) {} : ShellProcess::StringHook(),
-                       debugger);
+    ShellProcess probe(path.substr(0, path.find_last_of("\\/") + 1) + "startup_probe.exe", {});
     DWORD code = 1;
     if (!probe.waitForExit(15000, &code) || code != 0) throw std::runtime_error("the probe did not run");
     double entry = 0, string = 0;
     if (std::sscanf(probe.output().c_str(), "entry %lf string %lf", &entry, &string) != 2)
         throw std::runtime_error("the probe said: " + probe.output());
-    const std::string key = debugger ? "probe.debugger." : "probe.plain.";
-    out.add(key + "entry", entry - start);
-    out.add(key + "string", string);
+    out.add("probe.entry", entry - start);
+    out.add("probe.string", string);
 }
 
 // ---- the parts, measured in this process with the shell's own code ----
@@ -354,26 +362,17 @@ std::vector<double> PlainDownload(const Variant& v) {
 // What one of the shell's pauses really takes here.
 double MeasuredPause() {
     std::vector<double> pauses;
-    for (int i = 0; i < 40; ++i) pauses.push_back(Seconds([] { Sleep(kShellPauseMs); }));
+    for (int i = 0; i < 40; ++i) pauses.push_back(Seconds([] { Sleep(kPauseAfterChunkMs); }));
     return Median(pauses);
 }
 
-// The shell's decoding of a body in memory: a stream over a movable block,
-// the picture decoder, the picture's bitmap. The picture goes after timing.
+// The shell's decoding of a body in memory.
 double DecodeSeconds(const std::string& body, BITMAP* size) {
-    ComPtr<IPicture> picture;
-    OLE_HANDLE handle = 0;
-    const double seconds = Seconds([&] {
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, body.size());
-        std::memcpy(GlobalLock(block), body.data(), body.size());
-        GlobalUnlock(block);
-        ComPtr<IStream> stream;
-        if (CreateStreamOnHGlobal(block, TRUE, stream.put()) == S_OK)
-            OleLoadPicture(stream.get(), static_cast<LONG>(body.size()), FALSE, IID_IPicture, picture.put_void());
-        if (picture) picture->get_Handle(&handle);
-    });
-    if (!handle) throw std::runtime_error("a picture of the demo does not decode");
-    GetObjectA(reinterpret_cast<HGDIOBJ>(static_cast<UINT_PTR>(handle)), sizeof *size, size);
+    UniqueBitmap bitmap;
+    const double seconds =
+        Seconds([&] { bitmap.reset(DecodeImage(body.data(), static_cast<std::uint32_t>(body.size()))); });
+    if (!bitmap || !GetObjectA(bitmap.get(), sizeof *size, size))
+        throw std::runtime_error("a picture of the demo does not decode");
     return seconds;
 }
 
@@ -394,7 +393,7 @@ void MeasureParts(const Variant& v, Samples& out) {
         BITMAP bm{};
         sum[g + "decode"] += DecodeSeconds(v.bytes[i], &bm);
         if (i != 2) continue;
-        UniqueBitmap skin(DecodePicture(v.bytes[i]));
+        UniqueBitmap skin(Decoded(v.bytes[i]));
         out.add(v.key("region"), Seconds([&] { UniqueRegion r(BuildSkinRegion(skin.get(), bm.bmWidth, bm.bmHeight)); }));
     }
     for (const auto& s : sum) out.add(v.key(s.first), s.second);
@@ -424,46 +423,44 @@ public:
         Row("reference: plain download of the files", Each("reference"),
             "one session and connection, 64 KiB reads, no pauses");
 
-        std::printf("\nWithout a debugger, the windows polled every millisecond:\n");
+        std::printf("\nNot reading the progress texts, the windows polled every millisecond:\n");
         Row("start -> splash on screen", Each("plain.splash"), "goal: at most 150");
         Row("start -> main window visible", Each("plain.visible"), "goal: at most 450");
         Row("  / reference", Each([&](const Variant& v) { return Ms(v, "plain.visible") / Ms(v, "reference"); }));
 
-        std::printf("\nWith this program as debugger, cut at the shell's progress texts; each phase\n"
-                    "whole and less its downloads, decoding and texts:\n");
+        std::printf("\nReading the progress texts from Wine's log every millisecond, cut at them; each\n"
+                    "phase whole and less its downloads, decoding and the writing of its texts:\n");
         std::printf("  %-40s%10s%10s%10s%10s\n", "", v_[0].label.c_str(), "less", v_[1].label.c_str(), "less");
         for (int p = 0; p < kPhaseCount; ++p) {
             char note[160];
             std::snprintf(note, sizeof note, "%s; %.0f texts", kPhases[p].what, Ms(v_[0], Texts(p)));
             Row(kPhases[p].label, {Ms(v_[0], Phase(p)), Own(v_[0], p), Ms(v_[1], Phase(p)), Own(v_[1], p)}, note);
         }
-        Row("start -> splash on screen", Each("debugger.splash"));
-        Row("start -> main window visible", Each("debugger.visible"));
+        Row("start -> splash on screen", Each("read.splash"));
+        Row("start -> main window visible", Each("read.visible"));
 
-        std::printf("\nWhat the debugger costs (with it less without it):\n");
-        Row("start -> splash on screen", Each([&](const Variant& v) { return Debugger(v, "splash"); }));
-        Row("start -> main window visible", Each([&](const Variant& v) { return Debugger(v, "visible"); }));
+        std::printf("\nWhat reading the texts costs (reading them less not):\n");
+        Row("start -> splash on screen", Each([&](const Variant& v) { return Measuring(v, "splash"); }));
+        Row("start -> main window visible", Each([&](const Variant& v) { return Measuring(v, "visible"); }));
         char note[200];
-        std::snprintf(note, sizeof note, "%.0f texts x %.3f ms, a debug string's round trip (%.3f ms without)",
-                      AllTexts(v_[0]), RoundTrip(), s_.ms("probe.plain.string"));
-        Row("  of which the progress texts", Each([&](const Variant& v) { return AllTexts(v) * RoundTrip(); }), note);
-        std::snprintf(note, sizeof note, "the probe's start: %.1f with it, %.1f without", s_.ms("probe.debugger.entry"),
-                      s_.ms("probe.plain.entry"));
-        Row("  of which its other events", Each([&](const Variant& v) {
-                return Debugger(v, "visible") - AllTexts(v) * RoundTrip();
-            }), "process, threads, DLLs; " + std::string(note));
+        std::snprintf(note, sizeof note, "%.0f texts x %.3f ms, a debug string with Wine's log on (the probe)",
+                      AllTexts(v_[0]), TextCost());
+        Row("  of which writing them", Each([&](const Variant& v) { return AllTexts(v) * TextCost(); }), note);
+        Row("  of which reading them", Each([&](const Variant& v) {
+                return Measuring(v, "visible") - AllTexts(v) * TextCost();
+            }), "this program's reads of the log, every millisecond");
 
-        std::printf("\nWhere the time to the main window goes, without a debugger:\n");
+        std::printf("\nWhere the time to the main window goes, not reading the texts:\n");
         std::vector<double> sum(v_.size());
         auto part = [&](const char* label, const std::function<double(const Variant&)>& f, const std::string& what) {
             const std::vector<double> values = Each(f);
             for (size_t i = 0; i < sum.size(); ++i) sum[i] += values[i];
             Row(label, values, what);
         };
-        part("process start to the program's entry", [&](const Variant&) { return s_.ms("probe.plain.entry"); },
+        part("process start to the program's entry", [&](const Variant&) { return s_.ms("probe.entry"); },
              "the probe, a program linked like the shell");
         std::snprintf(note, sizeof note, "chunks x %.2f ms, a Sleep(%u) as measured here", s_.ms("pause"),
-                      static_cast<unsigned>(kShellPauseMs));
+                      static_cast<unsigned>(kPauseAfterChunkMs));
         part("chunk pauses", [&](const Variant& v) { return Sum(v, "chunks") * s_.ms("pause"); }, note);
         part("transfers", [&](const Variant& v) { return Sum(v, "transfer"); }, "the reference");
         part("a WinINet session per file, 4 KiB reads", [&](const Variant& v) { return Sum(v, "overhead"); },
@@ -472,14 +469,14 @@ public:
              "the picture decoder in a process that has decoded before");
         part("outline of the skin", [&](const Variant& v) { return Ms(v, "region"); }, "the shell's builder");
         part("loader thread, window, first uses", [&](const Variant& v) {
-                return Ms(v, "plain.splash") - s_.ms("probe.plain.entry") - Downloads(v, "splash.") -
+                return Ms(v, "plain.splash") - s_.ms("probe.entry") - Downloads(v, "splash.") -
                        Ms(v, "splash.decode");
             }, "the splash less the above: first WinINet, display, decoder use");
         for (int p = 1; p < kPhaseCount; ++p)
             part(kPhases[p].label, [&](const Variant& v) { return Own(v, p); }, "the phase less the above");
         const std::vector<double> total = Each("plain.visible");
         Row("not accounted", {total[0] - sum[0], total[1] - sum[1]},
-            "the phases, timed with the debugger, hold its other events");
+            "the phases come from the runs that read the texts");
         Row("= start -> main window visible", total);
 
         std::printf("\nThree of the demo's pictures as served and in other formats: bytes, 4 KiB chunks\n"
@@ -508,22 +505,23 @@ private:
     }
     static std::string Phase(int p) { return "phase" + std::to_string(p); }
     static std::string Texts(int p) { return "texts" + std::to_string(p); }
-    double RoundTrip() const { return s_.ms("probe.debugger.string"); }
+    double TextCost() const { return s_.ms("probe.string"); }
     double AllTexts(const Variant& v) const {
         double n = 0;
         for (int p = 0; p < kPhaseCount; ++p) n += Ms(v, Texts(p));
         return n;
     }
-    double Debugger(const Variant& v, const std::string& what) const {
-        return Ms(v, "debugger." + what) - Ms(v, "plain." + what);
+    double Measuring(const Variant& v, const std::string& what) const {
+        return Ms(v, "read." + what) - Ms(v, "plain." + what);
     }
     double Downloads(const Variant& v, const std::string& g) const {
         return Ms(v, g + "chunks") * s_.ms("pause") + Ms(v, g + "transfer") + Ms(v, g + "overhead");
     }
-    // A phase less its downloads, decoding, outline and texts.
+    // A phase less its downloads, decoding, outline and the writing of its
+    // texts.
     double Own(const Variant& v, int p) const {
         const char* g = kPhases[p].group;
-        return Ms(v, Phase(p)) - Ms(v, Texts(p)) * RoundTrip() -
+        return Ms(v, Phase(p)) - Ms(v, Texts(p)) * TextCost() -
                (g ? Downloads(v, g) + Ms(v, std::string(g) + "decode") : 0) - (p == 5 ? Ms(v, "region") : 0);
     }
 
@@ -561,14 +559,13 @@ int main(int argc, char** argv) {
         for (int i = 0; i <= runs; ++i) {
             Samples warmUp;
             Samples& into = i == 0 ? warmUp : s;
-            RunProbe(true, into);
-            RunProbe(false, into);
+            RunProbe(into);
             into.add("pause", MeasuredPause());
             for (const Variant& v : variants) {
-                const ShellRun traced = RunShell(v.url(), true);
-                AddPhases(traced, into, v);
-                into.add(v.key("debugger.splash"), traced.splash - traced.start);
-                into.add(v.key("debugger.visible"), traced.visible - traced.start);
+                const ShellRun read = RunShell(v.url(), true);
+                AddPhases(read, into, v);
+                into.add(v.key("read.splash"), read.splash - read.start);
+                into.add(v.key("read.visible"), read.visible - read.start);
                 const ShellRun plain = RunShell(v.url(), false);
                 into.add(v.key("plain.splash"), plain.splash - plain.start);
                 into.add(v.key("plain.visible"), plain.visible - plain.start);

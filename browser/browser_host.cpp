@@ -15,10 +15,6 @@ static_assert(CLSCTX_ALL == 0x17, "the control may live in any kind of server");
 
 namespace {
 
-// The buffer that the start URL is widened into.
-constexpr int kStartUrlWideCapacity = 512;
-static_assert(kStartUrlMaxBytes < kStartUrlWideCapacity, "room for the terminator");
-
 // x + width in the wrapping arithmetic of 32-bit coordinates: the numbers come
 // from a server document and may be anything.
 LONG AddCoordinates(int origin, int extent) {
@@ -37,15 +33,12 @@ HRESULT WideToAnsi(const wchar_t* text, char** out) {
     *out = nullptr;
     if (!text) return S_OK;
 
-    const size_t count = wcslen(text) + 1;
-    // WideCharToMultiByte counts in int; such a text cannot be a status line.
-    if (count > static_cast<size_t>(INT_MAX / 2)) return E_OUTOFMEMORY;
-    const int bytes = static_cast<int>(count * 2);
-    char* buffer = static_cast<char*>(CoTaskMemAlloc(static_cast<SIZE_T>(bytes)));
-    if (!buffer) return E_OUTOFMEMORY;
-
-    if (WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(count), buffer, bytes, nullptr,
-                            nullptr) == 0) {
+    // As many bytes as the code page needs: under a multi-byte one a
+    // character can take three or four.
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    char* buffer = bytes > 0 ? static_cast<char*>(CoTaskMemAlloc(static_cast<SIZE_T>(bytes))) : nullptr;
+    if (bytes > 0 && !buffer) return E_OUTOFMEMORY;
+    if (!buffer || WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, bytes, nullptr, nullptr) == 0) {
         HRESULT hr = HResultFromWin32(GetLastError());
         CoTaskMemFree(buffer);
         // A failure without an error code must still read as a failure.
@@ -73,10 +66,15 @@ CBrowserHost::~CBrowserHost() {
         oleObject->Release();
         oleObject = nullptr;
     }
-    // The control may still call the sites while it lets go of itself.
+    // The control may still call the sites while it lets go of itself, and
+    // the end of OLE may pump messages that reach it: the sites go last.
     if (browser) {
         browser->Release();
         browser = nullptr;
+    }
+    if (oleInitialized) {
+        oleInitialized = false;
+        OleUninitialize();
     }
 
     delete clientSite;
@@ -93,11 +91,6 @@ CBrowserHost::~CBrowserHost() {
     delete statusWin;
     statusWin = nullptr;
     statusWnd = nullptr;
-
-    if (oleInitialized) {
-        oleInitialized = false;
-        OleUninitialize();
-    }
 }
 
 CBrowserHost* CBrowserHost::Create(HWND parent, const char* startUrl, int x, int y, int width,
@@ -159,18 +152,13 @@ CBrowserHost* CBrowserHost::Create(HWND parent, const char* startUrl, int x, int
     control.reset();
     if (!browser) return this;
 
+    // The whole start page, however long: a cut address opens another page.
     const char* url = startUrl ? startUrl : param::kBlankPage;
-    WCHAR wideUrl[kStartUrlWideCapacity];
-    const int urlBytes = static_cast<int>(strnlen(url, kStartUrlMaxBytes));
-    const int wideLength =
-        MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, url, urlBytes, wideUrl, kStartUrlWideCapacity - 1);
-    wideUrl[wideLength > 0 ? wideLength : 0] = L'\0';
-
-    BSTR bstrUrl = SysAllocString(wideUrl);
-    if (bstrUrl) {
+    const int wideLength = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, url, -1, nullptr, 0);
+    BSTR bstrUrl = wideLength > 0 ? SysAllocStringLen(nullptr, wideLength - 1) : nullptr;
+    if (bstrUrl && MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, url, -1, bstrUrl, wideLength) == wideLength)
         browser->Navigate(bstrUrl, nullptr, nullptr, nullptr, nullptr);
-        SysFreeString(bstrUrl);
-    }
+    SysFreeString(bstrUrl);
     return this;
 }
 

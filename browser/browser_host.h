@@ -55,12 +55,9 @@ public:
     bool destroying = false;
 };
 
-// Longest prefix of the start URL that is handed to the control, in bytes.
-constexpr int kStartUrlMaxBytes = 255;
-
-// Converts to the ANSI code page into a CoTaskMemAlloc'ed buffer of twice the
-// character count (enough for any double-byte code page). A null text gives a
-// null result and S_OK; on failure the result is null and the HRESULT says why.
+// Converts to the ANSI code page into a CoTaskMemAlloc'ed buffer of the size
+// the conversion needs. A null text gives a null result and S_OK; on failure
+// the result is null and the HRESULT says why.
 HRESULT WideToAnsi(const wchar_t* text, char** out);
 // The HRESULT_FROM_WIN32 rule: zero or negative values (as signed) unchanged,
 // positive ones as their low 16 bits under facility WIN32.

@@ -20,9 +20,9 @@ std::vector<std::string> SplitNumberTokens(const std::string& value);
 bool IsPlainInteger(const std::string& token);
 
 bool IsSixHexDigits(const std::string& text);
+// Whether a URL named by an https document is plain http.
+bool LeavesHttps(const std::string& documentUrl, const std::string& url);
 
-// A flag is true when "true" occurs anywhere in it, in any letter case.
-bool FlagAsRead(const std::string& value);
 // A flag value that reads as false although its author most likely meant
 // yes ("yes", "1", "on", ...).
 bool LooksAffirmative(const std::string& value);
@@ -30,6 +30,38 @@ bool LooksAffirmative(const std::string& value);
 // At most maxChars characters of value for a report line, with a note of
 // the full length when it was shortened.
 std::string ShortenForReport(const std::string& value, std::size_t maxChars = 160);
+
+// A token that holds more than one run of digits ("50 20", "50;20"): two
+// numbers that the author did not separate with a comma.
+bool LooksLikeSeveralNumbers(const std::string& token);
+
+// The name among names nearest to word, letter case aside, when it is near
+// enough to be a slip of the keyboard; "" when none is.
+std::string NearestName(const std::string& word, const std::vector<std::string>& names);
+
+// Why a request got no answer, in words, with the WinINet error code in
+// brackets: "could not connect to 127.0.0.80:80 (error 12029)".
+std::string ConnectionError(unsigned long code, const std::string& host, unsigned port);
+
+// ---- Image files -----------------------------------------------------------
+
+enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup };
+
+// What an image file is, read from its first bytes, whatever its name says.
+struct FileFormat {
+    FileKind kind = FileKind::Unknown;
+    int bmpBits = 0;              // BMP: bits per pixel
+    bool bmpRunLength = false;    // BMP: RLE4 or RLE8 compression
+    bool gifTransparent = false;  // GIF: a transparent colour index before its picture
+};
+FileFormat SniffFormat(const std::string& bytes);
+// The format for a report line: "BMP-24", "BMP-8-RLE", "GIF", "GIF-transparent",
+// "JPEG", "PNG", ...
+std::string FormatName(const FileFormat& format);
+// BMP, GIF and JPEG: the files the shell reads. Windows' picture decoder
+// makes other kinds of picture of icons and metafiles, and reads no PNG,
+// whatever a local decoder does.
+bool IsSkinFormat(FileKind kind);
 
 // The length an uncompressed BMP file's headers promise (pixel offset plus
 // its rows); -1 when bytes is not such a file. The picture decoder accepts a
@@ -53,6 +85,10 @@ struct TagScan {
 };
 // Where <name> and </name> stand in a cleaned document with a valid root.
 TagScan ScanTag(const std::string& cleaned, const std::string& name);
+// What stands inside each opening tag in the root element's content, once
+// each, in order: "<SKIN >" gives "skin ". Closing tags, comments and
+// declarations are left out.
+std::vector<std::string> TagTexts(const std::string& cleaned);
 
 // ---- Geometry -------------------------------------------------------------
 
@@ -71,6 +107,10 @@ struct CutMask {
     }
 };
 
+// The height the guide asks for a line of the shell's 12-pixel text: its
+// character cell and a little room, whatever font stands in for Arial.
+constexpr int kInfoTextRoom = 14;
+
 // Whether r lies wholly within a width by height area with a positive size.
 bool Inside(const Rect& r, int width, int height);
 // Cut-away pixels under the part of r that lies within the mask.
@@ -82,6 +122,14 @@ bool Overlap(const Rect& a, const Rect& b);
 // on the screen as the shell centres it (halves rounded toward zero first).
 Rect WindowOnScreen(bool hasStart, int startX, int startY, int width, int height, int screenWidth,
                     int screenHeight);
+// Where r must go to lie wholly within a width by height area, as limits
+// on its top-left corner ("x <= 281 and y >= 0"); "" when it is larger than
+// the area.
+std::string PlaceWithin(const Rect& r, int width, int height);
+// The shortest single move that takes r clear of other and keeps it within
+// a width by height area, as a limit on its top-left corner ("x >= 290");
+// "" when there is none.
+std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height);
 
 // ---- Preview ---------------------------------------------------------------
 
@@ -116,7 +164,17 @@ struct PreviewButton {
 Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
                      const Rect* browser, const Rect* status);
 
+// r's outline in colour, as far as it lies on the picture; r may be null.
+void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);
+
+// left and right side by side with gap pixels between them, tops aligned,
+// on the checkerboard.
+Image Beside(const Image& left, const Image& right, int gap);
+
 // A bottom-up 24-bit BMP file of the image.
 std::string EncodeBmp24(const Image& image);
+// A GIF file of the image (one colour table, LZW, no transparency); "" when
+// it has more than 256 colours.
+std::string EncodeGif(const Image& image);
 
 }  // namespace check

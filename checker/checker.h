@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "checker/check_logic.h"
 #include "common/handles.h"
+#include "remote/http_fetch.h"
 #include "remote/remote_params.h"
 
 constexpr int kScreenWidth = 1024;
@@ -18,7 +20,8 @@ constexpr int kScreenHeight = 768;
 constexpr int kDefaultTimeoutSeconds = 60;
 // Beyond this the pixel checks and the preview would need hundreds of MiB.
 constexpr long long kMaxCheckedPixels = 16LL * 1024 * 1024;
-constexpr int kInfoFontHeight = 12;
+// A file smaller than this costs at most four chunks; not worth a warning.
+constexpr std::size_t kWorthShrinkingBytes = 16 * 1024;
 
 enum Verdict { kStarts = 0, kDoesNotStart = 1, kNotADocument = 2, kUsage = 3 };
 
@@ -32,6 +35,10 @@ std::string Hex6(std::uint32_t rgb);
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
+// The 4 KiB chunks in which the shell reads a body of that many bytes: each
+// read waits until its chunk is full, except at the end.
+inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
+inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
 
 // A loaded image and what the report says about it.
 struct LoadedImage {
@@ -74,14 +81,18 @@ private:
     // present (two numbers or more).
     bool Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use);
     bool Flag(const char* name, const char* whenMissing);
-    void Colour(const char* name, std::size_t capacity, const char* whenMissing);
+    COLORREF Colour(const char* name, std::size_t capacity, const char* whenMissing);
     HBITMAP Image(const char* name, const char* whenMissing, LoadedImage* loaded);
+    void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
+    void Budget();
+    void UnknownTags();
     void NotRead(const char* name, const char* why);
     void Stop(const std::string& errorBox);
     void StopWithParameterError();
     int NotADocument();
     void Geometry();
     void Preview();
+    check::Image SplashPicture();
 
     Options options_;
     CRemoteParams doc_;
@@ -96,11 +107,14 @@ private:
     bool haveLoader_ = false;
     int loaderTop_ = 0, loaderLeft_ = 0;
     LoadedImage loaderImage_;
+    COLORREF loaderTextColour_ = 0;
     bool haveStart_ = false;
     int startX_ = 0, startY_ = 0;
     bool haveBrowser_ = false;
     check::Rect browser_, status_;
     std::vector<BuiltButton> buttons_;
+    // What the shell downloads with a pause after every chunk: name, bytes.
+    std::vector<std::pair<std::string, std::size_t>> budget_;
     check::Image skinPixels_;
     check::CutMask mask_;
     bool haveMask_ = false;

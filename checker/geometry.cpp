@@ -1,11 +1,18 @@
 // Where the window, the splash and the pieces inside the window land, and
 // which of the skin's pixels are cut away.
 #include <algorithm>
+#include <string>
 
 #include "checker/checker.h"
 #include "checker/report.h"
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
+
+namespace {
+
+std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight); }
+
+}  // namespace
 
 void Checker::Geometry() {
     if (!skin_.bitmap) {
@@ -15,8 +22,11 @@ void Checker::Geometry() {
     const int w = skin_.width, h = skin_.height;
     const check::Rect window = check::WindowOnScreen(haveStart_, startX_, startY_, w, h, kScreenWidth, kScreenHeight);
     ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, haveStart_ ? "" : " centred");
-    if (!check::Inside(window, kScreenWidth, kScreenHeight))
-        ReportLine("WARN WINDOW: does not fit a %dx%d screen", kScreenWidth, kScreenHeight);
+    if (!check::Inside(window, kScreenWidth, kScreenHeight)) {
+        const std::string place = check::PlaceWithin(window, kScreenWidth, kScreenHeight);
+        Warn(place.empty() ? "make the skin at most " + ScreenSize() : "set APP_START_POS to " + place,
+             "WINDOW: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
+    }
 
     if (haveLoader_ && loaderImage_.bitmap) {
         const LoaderGeometry g = ComputeLoaderGeometry(loaderLeft_, loaderTop_, loaderImage_.width,
@@ -26,10 +36,21 @@ void Checker::Geometry() {
                    g.infoY, g.infoWidth, stripHeight);
         check::Rect loaderRect{g.x, g.y, g.width, g.height};
         if (!check::Inside(loaderRect, kScreenWidth, kScreenHeight))
-            ReportLine("WARN LOADER: does not fit a %dx%d screen", kScreenWidth, kScreenHeight);
-        if (stripHeight < kInfoFontHeight || g.infoWidth <= 0)
-            ReportLine("WARN LOADER: the progress strip is %dx%d: the %d-pixel text is cut", g.infoWidth,
-                       stripHeight, kInfoFontHeight);
+            Warn(g.width > kScreenWidth || g.height > kScreenHeight ? "make the splash picture at most " + ScreenSize()
+                                                                     : "set APP_LOADER_POS to 0,0 to centre it",
+                 "LOADER: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
+        if (stripHeight < check::kInfoTextRoom) {
+            // The least picture height that leaves the text its room, by the
+            // shell's own arithmetic.
+            int enough = g.height;
+            while (enough - ComputeLoaderGeometry(1, 1, g.width, enough, kScreenWidth, kScreenHeight).infoY <
+                   check::kInfoTextRoom)
+                ++enough;
+            Warn("make the splash picture at least " + std::to_string(enough) + " pixels high",
+                 "LOADER: the progress strip is %dx%d, lower than the %d pixels its text needs: the text may run "
+                 "off the splash's bottom edge",
+                 g.infoWidth, stripHeight, check::kInfoTextRoom);
+        }
     }
 
     if (static_cast<long long>(w) * h > kMaxCheckedPixels || w <= 0 || h <= 0) {
@@ -40,6 +61,11 @@ void Checker::Geometry() {
     // The shell's own outline, built from the same bitmap.
     UniqueRegion region(BuildSkinRegion(skin_.bitmap.get(), w, h));
     if (!region || skinPixels_.px.empty()) {
+        // Within the side limits only too many pieces fail the outline.
+        if (!region)
+            Warn("draw the key colour in whole areas, not dotted or dithered",
+                 "SKIN: the outline would take more than %zu rectangles: the shell shows \"%s\" and ends",
+                 kMaxSkinRects, kSkinError);
         Stop(kSkinError);
         return;
     }
@@ -63,30 +89,53 @@ void Checker::Geometry() {
     ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h,
                Hex6(skinPixels_.at(0, 0)).c_str(), cut);
     if (cut == static_cast<long long>(w) * h)
-        ReportLine("WARN SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");
+        Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",
+             "SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");
 
-    auto place = [&](const char* what, const check::Rect& r) {
+    auto place = [&](const std::string& what, const check::Rect& r, const char* smaller) {
         const long long outside = check::PixelsOutside(mask_, r);
         const long long under = check::CutPixelsUnder(mask_, r);
-        ReportLine("GEOMETRY %s x=%d y=%d size=%dx%d outside=%lld cut=%lld", what, r.x, r.y, r.width, r.height,
-                   outside, under);
+        ReportLine("GEOMETRY %s x=%d y=%d size=%dx%d outside=%lld cut=%lld", what.c_str(), r.x, r.y, r.width,
+                   r.height, outside, under);
+        const std::string within = check::PlaceWithin(r, w, h);
         if (r.width <= 0 || r.height <= 0)
-            ReportLine("WARN %s: has no area", what);
+            Warn("give it a width and a height above 0", "%s: has no area", what.c_str());
         else if (outside > 0)
-            ReportLine("WARN %s: %lld pixels lie outside the %dx%d skin", what, outside, w, h);
-        if (under > 0) ReportLine("WARN %s: %lld pixels lie over cut-away pixels", what, under);
+            Warn(within.empty() ? std::string(smaller) : "move it to " + within + " or " + smaller,
+                 "%s: %lld pixels lie outside the %dx%d skin: they are not shown", what.c_str(), outside, w, h);
+        if (under > 0)
+            Warn("move it onto the skin's visible part",
+                 "%s: %lld pixels lie over cut-away pixels: the outline hides them and clicks there go to the "
+                 "window behind",
+                 what.c_str(), under);
+    };
+    // Only one of two overlapping children shows where they overlap, and
+    // takes the clicks there.
+    auto clear = [&](const std::string& what, const check::Rect& r, const std::string& other, const check::Rect& o,
+                     const char* smaller, const char* hidden) {
+        if (!check::Overlap(r, o)) return;
+        const std::string move = check::MoveClearOf(r, o, w, h);
+        Warn(move.empty() ? std::string(smaller) : "move it to " + move + " or " + smaller, "%s: overlaps %s: %s",
+             what.c_str(), other.c_str(), hidden);
     };
     if (haveBrowser_) {
-        place("BROWSER", browser_);
-        place("STATUS", status_);
+        place("BROWSER", browser_, "make it smaller");
+        place("STATUS", status_, "make it smaller");
+        if (status_.width > 0 && status_.height > 0 && status_.height < check::kInfoTextRoom)
+            Warn("make it at least " + std::to_string(check::kInfoTextRoom) + " pixels high",
+                 "STATUS: %d pixels high, lower than the %d pixels its text needs: the text may be cut at the bottom",
+                 status_.height, check::kInfoTextRoom);
+        clear("STATUS", status_, "the browser rectangle", browser_, "make the browser smaller",
+              "the page covers the status text there");
     }
-    for (const BuiltButton& b : buttons_) place(("BUTTON_" + b.label).c_str(), b.rect);
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
-        for (std::size_t j = i + 1; j < buttons_.size(); ++j) {
-            if (check::Overlap(buttons_[i].rect, buttons_[j].rect))
-                ReportLine("WARN BUTTON_%s: overlaps BUTTON_%s", buttons_[i].label.c_str(), buttons_[j].label.c_str());
-        }
-        if (haveBrowser_ && check::Overlap(buttons_[i].rect, browser_))
-            ReportLine("WARN BUTTON_%s: overlaps the browser rectangle", buttons_[i].label.c_str());
+        const std::string what = "BUTTON_" + buttons_[i].label;
+        place(what, buttons_[i].rect, "make its image smaller");
+        for (std::size_t j = 0; j < i; ++j)
+            clear(what, buttons_[i].rect, "BUTTON_" + buttons_[j].label, buttons_[j].rect, "make its image smaller",
+                  "only one of the two shows there and takes the clicks");
+        if (haveBrowser_)
+            clear(what, buttons_[i].rect, "the browser rectangle", browser_, "make its image smaller",
+                  "the page may cover the button there and take its clicks");
     }
 }

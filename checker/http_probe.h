@@ -10,6 +10,9 @@ struct ProbeResult {
     unsigned long status = 0;
     std::string body;         // at most the cap plus one byte
     bool overCap = false;     // the body is longer than the cap
+    // The body stopped short of what the server announced, or a read failed:
+    // the shell takes no such body.
+    bool cut = false;
     std::string error;        // why no status came back
 };
 

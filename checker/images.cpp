@@ -7,6 +7,7 @@
 #include "checker/report.h"
 #include "common/dib.h"
 #include "remote/http_fetch.h"
+#include "remote/image_size.h"
 #include "remote/skin_params.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
@@ -64,6 +65,11 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
 
     const std::string url = std::string(doc_.imagesPath) + fileName;
     const ProbeResult probe = ProbeUrl(url.c_str(), kMaxBodyBytes);
+    // The shell reads every body that comes with a 200, pauses included,
+    // whether the picture then decodes or not; a URL too long it never asks for.
+    if (probe.requested && probe.status == 200 && url.size() < kValueCapacity)
+        budget_.push_back({name, probe.body.size()});
+    const check::FileFormat format = check::SniffFormat(probe.body);
     std::string status = probe.requested ? std::to_string(probe.status) : "none";
     std::string bytes = probe.overCap ? "over-1MiB" : std::to_string(probe.body.size());
     int width = 0, height = 0;
@@ -74,32 +80,95 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
         height = info.bmHeight;
     }
     const double ms = Milliseconds(before, after);
+    const std::string formatName = probe.body.empty() ? "none" : check::FormatName(format);
     if (bitmap)
-        ReportLine("IMAGE %s url=%s status=%s bytes=%s decoded=yes size=%dx%d ms=%.0f", name, url.c_str(),
-                   status.c_str(), bytes.c_str(), width, height, ms);
+        ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=yes size=%dx%d ms=%.0f", name, url.c_str(),
+                   status.c_str(), bytes.c_str(), formatName.c_str(), width, height, ms);
     else
-        ReportLine("IMAGE %s url=%s status=%s bytes=%s decoded=no ms=%.0f", name, url.c_str(), status.c_str(),
-                   bytes.c_str(), ms);
+        ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=no ms=%.0f", name, url.c_str(),
+                   status.c_str(), bytes.c_str(), formatName.c_str(), ms);
 
+    const bool isSkin = std::strcmp(name, param::kSkin) == 0;
+    const std::string saveAs = isSkin ? "save the skin as GIF or 24-bit BMP" : "save it as GIF or BMP";
     if (!bitmap) {
-        std::string why;
-        if (url.size() >= kValueCapacity) why = "the image URL is longer than 1023 characters";
-        else if (!probe.requested) why = probe.error;
-        else if (probe.status != 200) why = "the server answered " + status + ", the shell takes only 200";
-        else if (probe.overCap) why = "the file is larger than 1 MiB";
-        else if (probe.body.empty()) why = "the file is empty";
-        else why = "the picture decoder does not accept it (BMP, GIF or JPEG only)";
-        ReportLine("WARN %s: not loaded: %s -> %s", name, why.c_str(), whenMissing);
+        std::string why, fix = saveAs;
+        unsigned declaredWidth = 0, declaredHeight = 0;
+        const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(probe.body.data()),
+                                                probe.body.size(), &declaredWidth, &declaredHeight);
+        if (url.size() >= kValueCapacity) {
+            why = "the image URL is longer than 1023 characters";
+            fix = "shorten IMAGES_PATH or the file name";
+        } else if (!probe.requested) {
+            why = probe.error;
+            fix = "check that the server in IMAGES_PATH is up and reachable";
+        } else if (probe.status != 200) {
+            why = "the server answered " + status + ", the shell takes only 200";
+            fix = "put the file at that URL or correct its name";
+        } else if (probe.overCap) {
+            why = "the file is larger than 1 MiB";
+            fix = "make it smaller, as GIF for example";
+        } else if (probe.cut) {
+            why = "the server sent less than the whole file";
+            fix = "check the server: the shell takes only whole files";
+        } else if (probe.body.empty()) {
+            why = "the file is empty";
+            fix = "upload it again";
+        } else if (format.kind == check::FileKind::Markup) {
+            why = "the server sent a page, not a picture";
+            fix = "check the file name and IMAGES_PATH";
+        } else if (!check::IsSkinFormat(format.kind)) {
+            why = "the shell reads BMP, GIF and JPEG only, not " + formatName;
+        } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
+            why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
+                  " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) + " and no more than " +
+                  std::to_string(kMaxImagePixels) + " pixels";
+            fix = "make the picture smaller";
+        } else {
+            why = "the picture decoder does not accept this " + formatName + " file";
+        }
+        Warn(fix, "%s: not loaded: %s -> %s", name, why.c_str(), whenMissing);
         return nullptr;
     }
     const long long promised = check::BmpPromisedBytes(probe.body);
     if (!probe.overCap && promised > static_cast<long long>(probe.body.size()))
-        ReportLine("WARN %s: the file has %zu of the %lld bytes its header promises: the picture is incomplete",
-                   name, probe.body.size(), promised);
+        Warn("upload the whole file again",
+             "%s: the file has %zu of the %lld bytes its header promises: the missing rows are made up", name,
+             probe.body.size(), promised);
+    if (isSkin && format.kind == check::FileKind::Jpeg)
+        Warn(saveAs, "SKIN: a JPEG file: its colours are not exact, so the key colour misses parts of the border: "
+                     "the outline comes out ragged");
+    if (isSkin && format.gifTransparent)
+        Warn("save it without a transparent colour", "SKIN: a GIF with a transparent colour: the decoder does not "
+                                                      "keep that colour, so the key colour is not exact and the "
+                                                      "outline may cut the wrong pixels");
+    if (format.kind == check::FileKind::Bmp && probe.body.size() > kWorthShrinkingBytes)
+        SuggestGif(name, probe.body.size(), ReadPixels(bitmap, width, height));
     if (loaded) {
         loaded->bitmap = std::move(owner);
         loaded->width = width;
         loaded->height = height;
     }
     return bitmap;
+}
+
+void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels) {
+    const std::size_t gifBytes = check::EncodeGif(pixels).size();
+    // Only when it pays: at most half the size.
+    if (gifBytes == 0 || gifBytes * 2 > bmpBytes) return;
+    Warn("save it as GIF",
+         "%s: %zu KiB as BMP but %zu KiB as GIF with the same pixels: the shell would pause %zu ms less at start-up "
+         "(%zu chunks of 4 KiB down to %zu)",
+         name, Kib(bmpBytes), Kib(gifBytes), (Chunks(bmpBytes) - Chunks(gifBytes)) * kPauseAfterChunkMs,
+         Chunks(bmpBytes), Chunks(gifBytes));
+}
+
+void Checker::Budget() {
+    std::size_t bytes = 0, chunks = 0;
+    for (const auto& item : budget_) {
+        ReportLine("BUDGET %s bytes=%zu chunks=%zu pause=%zums", item.first.c_str(), item.second, Chunks(item.second),
+                   Chunks(item.second) * kPauseAfterChunkMs);
+        bytes += item.second;
+        chunks += Chunks(item.second);
+    }
+    ReportLine("BUDGET TOTAL bytes=%zu chunks=%zu pause=%zums", bytes, chunks, chunks * kPauseAfterChunkMs);
 }

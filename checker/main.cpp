@@ -4,6 +4,8 @@
 // not; 2: the URL is no parameter document; 3: the checker was used wrongly.
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -14,6 +16,7 @@
 #include "checker/checker.h"
 #include "checker/http_probe.h"
 #include "checker/report.h"
+#include "remote/fetch_limits.h"
 #include "remote/http_fetch.h"
 #include "remote/skin_params.h"
 
@@ -26,6 +29,8 @@ int Checker::NotADocument() {
         why = "the server answered " + std::to_string(probe.status);
     } else if (probe.overCap) {
         why = "the document is larger than 1 MiB";
+    } else if (probe.cut) {
+        why = "the server sent less than the whole document";
     } else {
         const std::string cleaned = check::CleanForSearch(probe.body.data(), probe.body.size());
         switch (check::FindRoot(cleaned, nullptr, nullptr)) {
@@ -42,6 +47,25 @@ int Checker::NotADocument() {
     ReportLine("VERDICT 2 not a parameter document (%s): the shell would hand the URL to the web browser",
                why.c_str());
     return kNotADocument;
+}
+
+void Checker::UnknownTags() {
+    const std::vector<std::string> known(kParamNames.begin(), kParamNames.end());
+    for (const std::string& text : check::TagTexts(cleaned_)) {
+        std::string tag = text;
+        for (char& c : tag) c = static_cast<char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+        const std::string name = tag.substr(0, tag.find_first_of(" =\"'/"));
+        const bool knownName = std::find(known.begin(), known.end(), name) != known.end();
+        if ((knownName && name == tag) || _stricmp(name.c_str(), param::kRoot) == 0) continue;
+        if (knownName) {
+            Warn("write <" + name + ">", "<%s>: not read as %s: nothing but the name may stand in the tag",
+                 tag.c_str(), name.c_str());
+            continue;
+        }
+        const std::string nearest = check::NearestName(tag, known);
+        Warn(nearest.empty() ? "remove it, or take the name from the guide's tables" : "did you mean " + nearest + "?",
+             "<%s>: the shell reads no parameter of that name", tag.c_str());
+    }
 }
 
 int Checker::Run() {
@@ -63,11 +87,14 @@ int Checker::Run() {
                haveRaw_ ? raw.body.size() : static_cast<std::size_t>(0), Milliseconds(before, after));
     if (!haveRaw_) ReportLine("NOTE second download failed: tags outside <korvane> and repeated tags not checked");
     if (haveRaw_) {
+        budget_.push_back({"DOCUMENT", raw.body.size()});
         std::size_t begin = 0;
         check::FindRoot(cleaned_, &begin, nullptr);
         if (cleaned_.find("<korvane>", begin) != std::string::npos &&
             cleaned_.find("<korvane>", begin) < cleaned_.find("</korvane>"))
-            ReportLine("WARN KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");
+            Warn("remove the inner <korvane>",
+                 "KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");
+        UnknownTags();
     }
 
     // The loader thread's lookups come first.
@@ -79,7 +106,7 @@ int Checker::Run() {
         loaderTop_ = pos[0];
         loaderLeft_ = pos[1];
         if (pos[0] == 0 && pos[1] == 0) ReportLine("NOTE APP_LOADER_POS: loader centred");
-        Colour(param::kLoaderTextColour, kValueCapacity, "empty: black text");
+        loaderTextColour_ = Colour(param::kLoaderTextColour, kValueCapacity, "empty: black text");
     } else {
         NotRead(param::kLoaderPos, "no loader window");
         NotRead(param::kLoaderTextColour, "no loader window");
@@ -126,13 +153,15 @@ int Checker::Run() {
             continue;
         }
         ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", row.label, pos[0], pos[1], normal.width, normal.height);
+        const std::string sameSize =
+            "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + row.normal;
         auto sizeNote = [&](const char* name, const LoadedImage& image) {
             if (image.width > normal.width || image.height > normal.height)
-                ReportLine("WARN %s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
-                           image.height, normal.width, normal.height);
+                Warn(sameSize, "%s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
+                     image.height, normal.width, normal.height);
             else if (image.width < normal.width || image.height < normal.height)
-                ReportLine("WARN %s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
-                           name, image.width, image.height, normal.width, normal.height);
+                Warn(sameSize, "%s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
+                     name, image.width, image.height, normal.width, normal.height);
         };
         sizeNote(row.hot, hot);
         sizeNote(row.pressed, pressed);
@@ -145,6 +174,7 @@ int Checker::Run() {
 
     Flag(param::kTopMost, "false: not top-most");
 
+    Budget();
     Geometry();
     Preview();
 
@@ -157,16 +187,27 @@ namespace {
 
 DWORD WINAPI Watchdog(LPVOID param) {
     const int seconds = static_cast<int>(reinterpret_cast<INT_PTR>(param));
-    Sleep(static_cast<DWORD>(seconds) * 1000);
+    // In steps, so that no count of seconds can wrap into a short wait.
+    for (int left = seconds; left > 0; left -= 1000) Sleep(static_cast<DWORD>(left < 1000 ? left : 1000) * 1000);
     ReportFinalLineAndExit("VERDICT 1 check stopped after " + std::to_string(seconds) +
-                               " s: the server has not finished answering; the shell would still be waiting",
+                               " s: the server has not finished answering; the shell gives up on a download after " +
+                               std::to_string(kFetchLimits.deadlineMs / 1000) + " s",
                            kDoesNotStart);
 }
 
-void Usage() {
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "korvane-check: %s\n", problem.c_str());
     std::fputs("usage: korvane-check [--preview FILE.bmp] [--timeout SECONDS] [URL]\n"
                "Checks the parameter document at URL (the shell's built-in URL when none is given).\n",
                stderr);
+    return kUsage;
+}
+
+// What was wrong with an option the checker does not take.
+std::string OptionProblem(const std::string& arg) {
+    const std::string nearest = check::NearestName(arg, {"--preview", "--timeout", "--help"});
+    if (nearest == arg) return arg + " needs a value after it";
+    return "unknown option " + arg + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
 }
 
 }  // namespace
@@ -180,22 +221,20 @@ int main(int argc, char** argv) {
         if (arg == "--preview" && i + 1 < argc) {
             options.preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
-            options.timeoutSeconds = std::atoi(argv[++i]);
-            if (options.timeoutSeconds <= 0) {
-                Usage();
-                return kUsage;
-            }
-        } else if (arg == "--help" || arg == "-h" || (arg.size() > 1 && arg[0] == '-' && arg[1] == '-')) {
-            Usage();
-            return kUsage;
+            char* end = nullptr;
+            const long seconds = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
+                return Usage("--timeout takes a whole number of seconds above 0");
+            options.timeoutSeconds = static_cast<int>(seconds);
+        } else if (arg == "--help" || arg == "-h") {
+            return Usage("");
+        } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
+            return Usage(OptionProblem(arg));
         } else {
             positional.push_back(argv[i]);
         }
     }
-    if (positional.size() > 2) {
-        Usage();
-        return kUsage;
-    }
+    if (positional.size() > 2) return Usage("one URL at most");
     char url[kDocumentUrlCapacity];
     if (!ChooseDocumentUrl(static_cast<int>(positional.size()), positional.data(), url, sizeof url)) {
         ReportLine("CHECK url=%s", Quoted(positional[1]).c_str());

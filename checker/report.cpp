@@ -18,16 +18,33 @@ CRITICAL_SECTION outputLock;
 
 void ReportInit() { InitializeCriticalSection(&outputLock); }
 
-void ReportLine(const char* format, ...) {
+namespace {
+
+void WriteLine(const char* prefix, const char* format, va_list args, const char* suffix) {
     EnterCriticalSection(&outputLock);
-    va_list args;
-    va_start(args, format);
+    std::fputs(prefix, stdout);
     std::vfprintf(stdout, format, args);
-    va_end(args);
+    std::fputs(suffix, stdout);
     std::fputc('\n', stdout);
     // Line by line, so that whatever stops the check leaves complete lines.
     std::fflush(stdout);
     LeaveCriticalSection(&outputLock);
+}
+
+}  // namespace
+
+void ReportLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    WriteLine("", format, args, "");
+    va_end(args);
+}
+
+void Warn(const std::string& fix, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    WriteLine("WARN ", format, args, ("; " + fix).c_str());
+    va_end(args);
 }
 
 void ReportFinalLineAndExit(const std::string& line, int code) {
@@ -89,21 +106,23 @@ bool Checker::FullValue(const char* name, std::string* value) {
 void Checker::RawNotes(const char* name, std::size_t capacity) {
     std::string full;
     if (FullValue(name, &full) && full.size() >= capacity) {
-        ReportLine("WARN %s: value of %zu characters is longer than %zu: read as missing", name, full.size(),
-                   capacity - 1);
+        Warn("shorten it to " + std::to_string(capacity - 1) + " characters or fewer",
+             "%s: value of %zu characters is longer than %zu: read as missing", name, full.size(), capacity - 1);
     }
     if (!haveRaw_) return;
     const check::TagScan scan = check::ScanTag(cleaned_, name);
     if (scan.inside > 1)
-        ReportLine("WARN %s: written %d times: the first value counts", name, scan.inside);
+        Warn("keep only the one you mean", "%s: written %d times: the first value counts", name, scan.inside);
     if (scan.outside > 0 && scan.inside == 0)
-        ReportLine("WARN %s: written outside <korvane>: not read there", name);
+        Warn("move it inside <korvane>", "%s: written outside <korvane>: not read there", name);
     else if (scan.outside > 0)
-        ReportLine("WARN %s: also written outside <korvane>: that one is ignored", name);
+        Warn("remove the one outside", "%s: also written outside <korvane>: that one is ignored", name);
     if (scan.inside > 0 && !scan.closeInside)
-        ReportLine("WARN %s: no closing tag </%s>: read as missing", name, name);
+        Warn(std::string("add </") + name + "> after the value", "%s: no closing tag </%s>: read as missing", name,
+             name);
     else if (scan.closeBeforeOpen)
-        ReportLine("WARN %s: the closing tag stands before the opening tag: read as missing", name);
+        Warn(std::string("put </") + name + "> after the value",
+             "%s: the closing tag stands before the opening tag: read as missing", name);
 }
 
 void Checker::NotRead(const char* name, const char* why) { ReportLine("PARAM %s not read -> %s", name, why); }
@@ -114,6 +133,9 @@ bool Checker::Text(const char* name, const char* whenMissing, std::string* value
     if (got) {
         ReportLine("PARAM %s = %s", name, Quoted(got).c_str());
         if (value) *value = got;
+        if (check::LeavesHttps(options_.url, got))
+            Warn("serve it over https too", "%s: the document comes over https but this is plain http: what comes "
+                 "from it can be read and changed on the way", name);
     } else {
         ReportLine("PARAM %s missing -> %s", name, whenMissing);
     }
@@ -139,20 +161,26 @@ bool Checker::Numbers(const char* name, const char* whenMissing, std::int32_t ou
         ReportLine("PARAM %s missing -> %s", name, whenMissing);
     }
     if (written) {
+        std::string wanted;
+        for (int i = 0; i < use.count; ++i) wanted += std::string(i ? "," : "") + use.labels[i];
+        const std::string write = "write " + wanted;
+        // "50 20" is two numbers to its author and one to the shell.
+        const bool unseparated = tokens.size() == 1 && check::LooksLikeSeveralNumbers(tokens[0]);
+        const std::string splitFix = unseparated ? "separate the numbers with a comma" : write;
         if (tokens.empty())
-            ReportLine("WARN %s: empty: read as missing", name);
+            Warn(write, "%s: empty: read as missing", name);
         else if (tokens.size() == 1 && use.takenAnyway)
-            ReportLine("WARN %s: a single number where %d are needed: the others are 0", name, use.count);
+            Warn(splitFix, "%s: a single number where %d are needed: the others are 0", name, use.count);
         else if (tokens.size() == 1)
-            ReportLine("WARN %s: a single number where two are needed: read as missing", name);
+            Warn(splitFix, "%s: a single number where two are needed: read as missing -> %s", name, whenMissing);
         for (std::size_t i = 0; i < tokens.size() && i < 4; ++i) {
-            if (!check::IsPlainInteger(tokens[i]))
-                ReportLine("WARN %s: %s is not a plain number: read as %d", name, Quoted(tokens[i]).c_str(),
-                           out[i]);
+            if (!check::IsPlainInteger(tokens[i]) && !unseparated)
+                Warn("write digits only, with no units or letters", "%s: %s is not a plain number: read as %d", name,
+                     Quoted(tokens[i]).c_str(), out[i]);
         }
         if (tokens.size() > static_cast<std::size_t>(use.count))
-            ReportLine("WARN %s: %zu numbers: only the first %s used", name, tokens.size(),
-                       use.count == 2 ? "two are" : "four are");
+            Warn(use.count == 2 ? "remove the numbers after the second" : "remove the numbers after the fourth",
+                 "%s: %zu numbers: only the first %s are used", name, tokens.size(), use.count == 2 ? "two" : "four");
     }
     RawNotes(name, kValueCapacity);
     return present;
@@ -170,29 +198,33 @@ bool Checker::Flag(const char* name, const char* whenMissing) {
         std::string lowered = value;
         for (char& c : lowered) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
         if (value.empty())
-            ReportLine("WARN %s: empty: read as false", name);
+            Warn("write true or false", "%s: empty: read as false", name);
         else if (!result && check::LooksAffirmative(value))
-            ReportLine("WARN %s: %s has no \"true\": read as false", name, Quoted(value).c_str());
+            Warn("write true", "%s: %s has no \"true\": read as false", name, Quoted(value).c_str());
         else if (result && lowered != "true")
-            ReportLine("WARN %s: %s contains \"true\": read as true", name, Quoted(value).c_str());
+            Warn("write just true or false", "%s: %s contains \"true\": read as true", name, Quoted(value).c_str());
     }
     RawNotes(name, kValueCapacity);
     return result;
 }
 
-void Checker::Colour(const char* name, std::size_t capacity, const char* whenMissing) {
+COLORREF Checker::Colour(const char* name, std::size_t capacity, const char* whenMissing) {
     std::vector<char> buffer(capacity);
     const char* got = doc_.GetParamString(name, buffer.data(), buffer.size());
+    const COLORREF c = ParseColourText(got ? got : "");
     if (!got) {
         ReportLine("PARAM %s missing -> %s", name, whenMissing);
     } else {
-        const COLORREF c = ParseColourText(got);
         const std::uint32_t rgb = (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
                                   (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
         ReportLine("PARAM %s = %s -> colour %s", name, Quoted(got).c_str(), Hex6(rgb).c_str());
+        const std::string text = got;
+        const char* fix = "write six hexadecimal digits, RRGGBB";
+        if (text.find('#') != std::string::npos) fix = "remove the #";
+        else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) fix = "remove the 0x";
         if (!check::IsSixHexDigits(got))
-            ReportLine("WARN %s: %s is not six hexadecimal digits: read as %s", name, Quoted(got).c_str(),
-                       Hex6(rgb).c_str());
+            Warn(fix, "%s: %s is not six hexadecimal digits: read as %s", name, Quoted(got).c_str(), Hex6(rgb).c_str());
     }
     RawNotes(name, capacity);
+    return c;
 }

@@ -9,6 +9,13 @@ void ReportLine(const char* format, ...)
     __attribute__((format(gnu_printf, 1, 2)))
 #endif
     ;
+// A WARN line: what is wrong and, where not plain, what the user will see
+// (printf-style), then after "; " how to put it right. Every warning says how.
+void Warn(const std::string& fix, const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(gnu_printf, 2, 3)))
+#endif
+    ;
 // Ends the process with code after printing line, once no other line is
 // being written; used by the watchdog thread.
 [[noreturn]] void ReportFinalLineAndExit(const std::string& line, int code);

@@ -48,18 +48,20 @@ void PaintText(HWND wnd, CInfoWin* info) {
     line[sizeof line - 1] = '\0';
 
     PaintScope paint(wnd);
-    HDC dc = paint.get();
-    if (!dc) return;
+    if (paint.get()) DrawInfoText(paint.get(), info->textColour, line);
+}
+
+}  // namespace
+
+void DrawInfoText(HDC dc, COLORREF colour, const char* text) {
     SetBkMode(dc, TRANSPARENT);
     UniqueFont font(CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HEBREW_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_SWISS, "Arial"));
     SelectedObject selected(dc, font.get());
-    SetTextColor(dc, info->textColour);
-    TextOutA(dc, 0, 0, line, static_cast<int>(std::strlen(line)));
+    SetTextColor(dc, colour);
+    TextOutA(dc, 0, 0, text, static_cast<int>(std::strlen(text)));
 }
-
-}  // namespace
 
 COLORREF ParseColourText(const char* colourText) {
     if (!colourText) return RGB(0, 0, 0);

@@ -31,5 +31,8 @@ public:
 };
 
 LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// One line of text as an info window paints it, from dc's origin: the
+// checker's preview draws with it too.
+void DrawInfoText(HDC dc, COLORREF colour, const char* text);
 // Reads RRGGBB as strtoul with base 16 does and turns it into a COLORREF.
 COLORREF ParseColourText(const char* colourText);

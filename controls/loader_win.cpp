@@ -1,9 +1,11 @@
 #include "controls/loader_win.h"
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 
 #include "app/app.h"
+#include "common/handles.h"
 #include "controls/window_prop.h"
 #include "controls/info_win.h"
 #include "remote/remote_params.h"
@@ -16,6 +18,8 @@ const char kLoaderTitle[] = "Korvane Loader";
 const char kLoaderProp[] = "LOADERPROR";
 
 }  // namespace
+
+const char* const kLoaderFirstText = "Loader Initialized";
 
 CLoaderWin::CLoaderWin() = default;
 
@@ -97,7 +101,7 @@ void CreateAndRun(CLoaderWin* loaderWin, HBITMAP bitmap, int x, int y, HANDLE ev
     if (loaderWin->infoObject) {
         loaderWin->infoWindow = loaderWin->infoObject->Create(
             wnd, instance, g.infoX, g.infoY, g.infoWidth, g.infoHeight, colourText);
-        loaderWin->infoObject->SetInfoText("Loader Initialized");
+        loaderWin->infoObject->SetInfoText("%s", kLoaderFirstText);
     }
 
     ShowWindow(wnd, SW_SHOW);
@@ -113,6 +117,21 @@ void CreateAndRun(CLoaderWin* loaderWin, HBITMAP bitmap, int x, int y, HANDLE ev
     }
 }
 
+namespace {
+enum HandshakeState { kWaiting, kLoaderClaimed, kStartUpGaveUp };
+std::atomic<int> handshakeState{kWaiting};
+}  // namespace
+
+bool LoaderClaims() {
+    int waiting = kWaiting;
+    return handshakeState.compare_exchange_strong(waiting, kLoaderClaimed);
+}
+
+bool StartUpGivesUp() {
+    int waiting = kWaiting;
+    return handshakeState.compare_exchange_strong(waiting, kStartUpGaveUp);
+}
+
 DWORD WINAPI LoaderThreadProc(LPVOID param) {
     HANDLE event = param ? *static_cast<HANDLE*>(param) : nullptr;
 
@@ -121,7 +140,11 @@ DWORD WINAPI LoaderThreadProc(LPVOID param) {
         return 0;
     }
 
-    appState->loaderBitmap = remoteParams->LoadRemoteImage(param::kLoaderImage);
+    UniqueBitmap bitmap(remoteParams->LoadRemoteImage(param::kLoaderImage));
+    // Start-up may have gone on without us while the image came in; then
+    // nothing it shares may be touched, not even the event.
+    if (!LoaderClaims()) return 0;
+    appState->loaderBitmap = bitmap.release();
     if (!appState->loaderBitmap) {
         SetEvent(event);
         return 0;

@@ -29,9 +29,18 @@ public:
 // under the waiter, whichever of the two threads runs first. The variable
 // must stay alive until the event is set.
 DWORD WINAPI LoaderThreadProc(LPVOID param);
+// The hand-shake's one race, when start-up stops waiting: the loader thread
+// claims the shared state once its image is in, start-up gives up on it
+// after the fetch deadline, and whichever comes first decides. Each is false
+// when the other came first.
+bool LoaderClaims();
+bool StartUpGivesUp();
 void CreateAndRun(CLoaderWin* loader, HBITMAP bitmap, int x, int y, HANDLE event,
                   const char* colourText);
 LRESULT CALLBACK LoaderWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The progress line's first text, set before the loader is shown.
+extern const char* const kLoaderFirstText;
 
 struct LoaderGeometry {
     int x, y, width, height;  // the loader window

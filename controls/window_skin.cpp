@@ -77,6 +77,10 @@ private:
     };
 
     bool CloseBand(int bottom) {
+        // Past the cap the outline fails: a skin of scattered pixels would
+        // ask the window system for millions of rectangles.
+        rects_ += band_.size();
+        if (rects_ > kMaxSkinRects) return false;
         for (const Run& r : band_) {
             pending_.push_back(RECT{r.left, bandTop_, r.right, bottom});
             if (pending_.size() == kBatchRects && !Flush()) return false;
@@ -127,6 +131,7 @@ private:
 
     std::vector<Run> row_;   // runs of the row being read
     std::vector<Run> band_;  // runs of the open band, which starts at bandTop_
+    size_t rects_ = 0;
     int bandTop_ = 0;
     std::vector<RECT> pending_;
     std::vector<Piece> pieces_;

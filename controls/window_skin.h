@@ -34,8 +34,11 @@ LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 extern const char* const kSkinError;  // "Unable to load the skin."
 
+// The most rectangles a window's outline may take.
+constexpr size_t kMaxSkinRects = 30000;
+
 // The region of a bitmap that no device context has selected: its rectangle
 // minus every pixel whose colour equals that of (0, 0). A zero side gives an
-// empty region without reading; a side over 65535 pixels, or a failure,
-// gives null.
+// empty region without reading; a side over 65535 pixels, an outline of more
+// than kMaxSkinRects rectangles, or a failure gives null.
 HRGN BuildSkinRegion(HBITMAP bitmap, int width, int height);

@@ -7,14 +7,13 @@
 
 namespace {
 
-constexpr DWORD kPauseAfterChunkMs = 5;
-
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-// Reads the body into one malloc block with room for a terminator. A failed
-// read ends the body; only the size cap and allocation failures fail it.
+// Reads the body into one malloc block with room for a terminator. Only a
+// body that ends cleanly, with every byte the server announced, is a body: a
+// cut one would decode into a picture with made-up rows.
 char* ReadBody(HttpResponse& response, std::uint32_t* bodyLength) {
     UniqueHandle<void*, FreeDeleter> block(std::malloc(kReadChunkBytes));
     if (!block) return nullptr;
@@ -22,7 +21,8 @@ char* ReadBody(HttpResponse& response, std::uint32_t* bodyLength) {
     char scratch[kReadChunkBytes];
     for (;;) {
         DWORD n = 0;
-        if (!ReadBodyChunk(response, scratch, kReadChunkBytes, &n) || n == 0) break;
+        if (!ReadBodyChunk(response, scratch, kReadChunkBytes, &n)) return nullptr;
+        if (n == 0) break;
         if (pos + n > kMaxBodyBytes) return nullptr;
         if (pos + n + 1 > kReadChunkBytes) {
             void* grown = std::realloc(block.get(), pos + n + 1);
@@ -34,6 +34,7 @@ char* ReadBody(HttpResponse& response, std::uint32_t* bodyLength) {
         pos += n;
         Sleep(kPauseAfterChunkMs);
     }
+    if (response.announcedLength >= 0 && pos != response.announcedLength) return nullptr;
     char* body = static_cast<char*>(block.release());
     body[pos] = '\0';
     *bodyLength = pos;

@@ -44,5 +44,12 @@ public:
     char contextText[kValueCapacity];
 };
 
+#ifdef _WIN32
+// A bitmap of its own made from an image file's bytes by the platform's
+// picture decoder; null for a file that is not a BMP, GIF or JPEG within the
+// size limits, or that does not decode.
+HBITMAP__* DecodeImage(const char* bytes, std::uint32_t length);
+#endif
+
 void StripControlChars(char* text);
 char* TrimSpaces(char* text);

@@ -30,6 +30,11 @@ bool ParsePort(const char* text, std::size_t len, std::uint16_t* port) {
 
 bool SplitUrl(const char* url, UrlParts* out) {
     if (!url || !out) return false;
+    // A blank or control byte would end up in the request line, where a line
+    // break starts a header of the sender's choosing.
+    for (const char* c = url; *c; ++c) {
+        if (static_cast<unsigned char>(*c) < 0x21 || *c == 0x7F) return false;
+    }
     const char* slashes = std::strstr(url, "//");
     if (!slashes) return false;
 

@@ -16,5 +16,6 @@ struct UrlParts {
 
 // Accepts "http://" and "https://" (scheme in any case) with an optional
 // ":port" after the host. Fails for no "//", another scheme, an empty host,
-// a bad port, or a host or path that does not fit its area.
+// a bad port, a host or path that does not fit its area, or any byte below
+// 0x21 or 0x7F anywhere in the URL.
 bool SplitUrl(const char* url, UrlParts* out);

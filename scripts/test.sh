@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Sets up, builds every target and runs every test:
 #   build/win64   x86_64 Windows build; its tests run under Wine
-#   build/win32   i686 Windows build, the release target; built, not run
 #   build/native  the pure code with sanitizers, its tests and a short fuzz run
-#   dist/         the release zips (scripts/release.sh), checked by
-#                 scripts/check_release.sh
+#   dist/         the release zips and installers (scripts/release.sh, whose
+#                 Release trees build i686, the release target, as well as
+#                 x86_64), checked by scripts/check_release.sh and
+#                 tests/release/installers.sh
 # and last prints the tests' share of the code (scripts/test_share.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,11 +18,9 @@ configure() {  # dir, extra cmake args...
     [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 }
 configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake
-configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake -DKORVANE_TESTS=OFF
 configure build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 cmake --build build/native -j "$jobs"
-cmake --build build/win32 -j "$jobs"
 cmake --build build/win64 -j "$jobs" --target all korvane
 status=0
 # The release zips come from Release trees of their own, kept between runs;

@@ -22,14 +22,11 @@ bool Shows(int x, int y, const std::string& kind) {
 }
 
 TEST(Mouse, ButtonsChangeAndActAndTheSkinDrags) {
-    Scenario s{"mouse",
-               {{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,100,60"}, {"APP_START_POS", "100,100"},
-                {"BUTTON_CLOSE_POS", "270,5"}, {"BUTTON_CLOSE_CLICK", "close-click-20x16.bmp"},
-                {"BUTTON_CLOSE_HOT", "close-hot-20x16.bmp"}, {"BUTTON_CLOSE_NORMAL", "close-20x16.bmp"},
-                {"BUTTON_MIN_POS", "245,5"}, {"BUTTON_MIN_CLICK", "min-click-20x16.bmp"},
-                {"BUTTON_MIN_HOT", "min-hot-20x16.bmp"}, {"BUTTON_MIN_NORMAL", "min-20x16.bmp"}}};
     std::vector<std::string> args;
-    PrepareSite(s, &args);
+    PrepareSite({"mouse", Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,100,60"},
+                                 {"APP_START_POS", "100,100"}} +
+                              Button("CLOSE", "270,5") + Button("MIN", "245,5")},
+                &args);
     ShellProcess shell(ShellExe(), args);
     std::vector<HWND> main;
     ASSERT_TRUE(WaitUntil([&] { return !(main = VisibleWindows(shell.pid(), "Korvane")).empty(); }, 20000));

@@ -6,27 +6,12 @@
 
 namespace {
 
-// A button's position and its three images, each image of its own colour.
-Params Button(const std::string& label, const std::string& position, bool withHot = true) {
-    std::string kind = label;
-    for (char& c : kind) c = static_cast<char>(tolower(c));
-    Params p = {{"BUTTON_" + label + "_POS", position},
-                {"BUTTON_" + label + "_CLICK", kind + "-click-20x16.bmp"},
-                {"BUTTON_" + label + "_NORMAL", kind + "-20x16.bmp"}};
-    if (withHot) p.insert(p.begin() + 2, {"BUTTON_" + label + "_HOT", kind + "-hot-20x16.bmp"});
-    return p;
-}
-
-Params operator+(Params a, const Params& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 const Params kBasic = {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}};
 
 const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"},
                             {"SKIN", "skin-301x201.bmp"},
-                            {"APP_LOADER_IMAGE", "loader-300x200.bmp"},
+                            {"APP_LOADER_IMAGE", "loader-301x201.bmp"},
+                            {"APP_LOADER_POS", "0,0"},
                             {"APP_LOADER_TEXT_COLOR", "FFFFFF"},
                             {"APP_TOP_MOST", "yes"},
                             {"APP_BROWSER_RECT", "10,30,281,120"},
@@ -44,13 +29,18 @@ std::string Images(const std::string& kind) {
 
 std::string Got(const std::string& file) { return "Image " + file + ",Path: {img}" + file; }
 
+// Nothing fetched, nothing opened, no window, no box.
+const std::vector<std::string> kRefused = {"exit 0", "box -", "main -", "opened -", "requests -"};
+// A document that could not be had: it goes to the browser.
+const std::vector<std::string> kToBrowser = {"exit 0", "box -", "main -", "opened {doc}"};
+
 const Scenario kScenarios[] = {
     {"full document",
      kFull,
      {"exit 1", "box -", "closed-by button", "main 362,284 301x201 normal \"Korvane Test Shell\"", "region as-skin",
-      "loader 362,284 300x200 topmost", "while-building main=hidden loader=shown", "child CINFOWIN 120,175 150x20",
+      "loader 362,284 301x201 topmost", "order splash-then-main", "child CINFOWIN 120,175 150x20",
       "child CBITBUTTON 270,5 20x16", "child CBITBUTTON 245,5 20x16", "child CBITBUTTON 10,175 20x16",
-      "child CBITBUTTON 35,175 20x16", "child CBITBUTTON 60,175 20x16", "child CBITBUTTON 85,175 20x16", "buttons 6",
+      "child CBITBUTTON 35,175 20x16", "child CBITBUTTON 60,175 20x16", "child CBITBUTTON 85,175 20x16",
       "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
           "|Loading Application Startup Position|Creating Korvane Window|Getting Internet Explorer Control Position"
           "|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Loading " + Got("close-20x16.bmp") +
@@ -59,20 +49,22 @@ const Scenario kScenarios[] = {
           Got("forward-20x16.bmp") + "|Getting Browser GoHome Button Images|Loaded " + Got("home-20x16.bmp") +
           "|Getting Browser Refresh Button Images|Loaded " + Got("refresh-20x16.bmp") +
           "|Done Loading|Getting Top Most Parameter",
-      "requests /doc.xml /img/loader-300x200.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
+      "requests /doc.xml /img/loader-301x201.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
           Images("back") + " " + Images("forward") + " " + Images("home") + " " + Images("refresh"),
-      "first-request GET /doc.xml HTTP/1.1 | *", "opened -", "memory under 256 MB"}},
+      "first-request GET /doc.xml HTTP/1.1 | Host: * | User-Agent: Mozzila/5.0 (compatible; Korvane; Windows NT 5.0) "
+      "| Pragma: no-cache",
+      "opened -", "memory under 256 MB"}},
     {"start position top-most no loader",
      {{"SKIN", "skin-120x90.bmp"}, {"APP_START_POS", "0,0"}, {"APP_TOP_MOST", "it is TRUE"},
       {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 1", "main 0,0 120x90 topmost \"\"", "loader -", "progress -", "requests /doc.xml /img/skin-120x90.bmp",
-      "buttons 0", "closed-by system"},
+      "!child CBITBUTTON*", "closed-by system"},
      {"{doc}", "{site}ignored.xml"}},
     {"wide skin centred and incomplete buttons left out",
-     Params{{"SKIN", "skin-1101x61.bmp"}, {"APP_LOADER_IMAGE", "loader-301x201.bmp"}, {"APP_START_POS", "50"},
-            {"APP_BROWSER_RECT", "0,0,100,40"}} +
+     Params{{"SKIN", "skin-1101x61.bmp"}, {"APP_LOADER_IMAGE", "loader-301x201.bmp"}, {"APP_LOADER_POS", "10,300"},
+            {"APP_START_POS", "50"}, {"APP_BROWSER_RECT", "0,0,100,40"}} +
          Button("CLOSE", "0,0") + Button("REFRESH", "5,5", false),
-     {"exit 1", "main -38,354 1101x61 normal \"\"", "loader 362,284 301x201 topmost", "buttons 0",
+     {"exit 1", "main -38,354 1101x61 normal \"\"", "loader 300,10 301x201 topmost", "!child CBITBUTTON*",
       "requests /doc.xml /img/loader-301x201.bmp /img/skin-1101x61.bmp " + Images("close") +
           " /img/refresh-click-20x16.bmp /img/refresh-20x16.bmp",
       "progress *|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Getting Minimizee Button "
@@ -80,21 +72,71 @@ const Scenario kScenarios[] = {
       "Button Images|Getting Browser Refresh Button Images|Done Loading|Getting Top Most Parameter"}},
     {"missing skin",
      {{"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
-     {"exit 0", kParameterError + "Parameter: SKIN", "main -", "progress Loader Initialized|Loading Main Skin Image"}},
+     {"exit 0", kParameterError + "Parameter: SKIN", "box-order ok", "main -",
+      "progress Loader Initialized|Loading Main Skin Image"}},
     {"missing browser rectangle",
      Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}} + Button("CLOSE", "5,5"),
-     {"exit 1", kParameterError + "Parameter: APP_BROWSER_RECT", "requests /doc.xml /img/loader-200x100.bmp /img/skin-120x90.bmp",
+     {"exit 1", kParameterError + "Parameter: APP_BROWSER_RECT", "box-order ok",
+      "requests /doc.xml /img/loader-200x100.bmp /img/skin-120x90.bmp",
       "progress *|Getting Internet Explorer Control Position|Getting Top Most Parameter"}},
+    {"missing images folder", {}, {"exit 0", kParameterError + "Parameter: IMAGES_PATH", "main -"}, {"{doc}"}, {},
+     "<korvane><SKIN>skin-120x90.bmp</SKIN><APP_BROWSER_RECT>0,0,9,9</APP_BROWSER_RECT></korvane>"},
     {"a page that is no document goes to the browser",
      {},
      {"exit 0", "box -", "main -", "opened {site}doc.xml", "requests /doc.xml", "progress -"},
      {"{doc}"},
      {},
      "<html><body>Just a page</body></html>"},
-    {"an argument too long for the shell is refused",
-     kBasic,
-     {"exit 0", "box -", "opened -", "requests -"},
-     {"{site}" + std::string(1024, 'p')}},
+    {"an argument too long for the shell is refused", kBasic, kRefused, {"{site}" + std::string(1024, 'p')}},
+    // Arguments come from links and shortcuts: only a web address is handed on.
+    {"a program as the argument is not run", kBasic, kRefused, {"{exe}"}},
+    {"a file URL as the argument is not run", kBasic, kRefused, {"file:///{exe}"}},
+    {"a share as the argument is not opened", kBasic, kRefused, {"\\\\host\\share\\x"}},
+    {"a shell folder as the argument is not opened", kBasic, kRefused, {"shell:startup"}},
+    {"a line break in the argument sends nothing", kBasic, kRefused, {"{doc}\r\nX-Injected: 1"}},
+    // Servers that never finish, or lead nowhere.
+    {"a trickling document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"trickle": [1, 1000]})"}}, "", true},
+    {"a server silent after its headers", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"silent": true})"}}, "",
+     true},
+    {"a redirect loop", kBasic,
+     {"exit 0", "opened {doc}", "requests /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml /doc.xml "
+                                "/doc.xml /doc.xml /doc.xml"},
+     {"{doc}"}, {{"doc.xml", R"({"redirect": "{doc}"})"}}},
+    {"a redirect from https to http", kBasic, {"exit 0", "opened {https}doc.xml", "requests /doc.xml"},
+     {"{https}doc.xml"}, {{"doc.xml", R"({"redirect": "{site}other.xml"})"}}},
+    {"a server error is no document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"status": 500})"}}},
+    {"a document without a length is whole", kBasic, {"exit 1", "main 452,339 120x90 normal \"\""}, {"{doc}"},
+     {{"doc.xml", R"({"close": true})"}}},
+    {"a cut skin", kBasic,
+     {"exit 0", kParameterError + Got("skin-120x90.bmp"), "main -", "requests /doc.xml /img/skin-120x90.bmp"},
+     {"{doc}"}, {{"img/skin-120x90.bmp", R"({"cut": 20000})"}}},
+    {"a trickling splash is left behind",
+     {{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 1", "box -", "loader -", "main 452,339 120x90 normal \"\""}, {"{doc}"},
+     {{"img/loader-200x100.bmp", R"({"trickle": [100, 500]})"}}, "", true},
+    // Pictures that would take all the memory there is, or all the rectangles.
+    {"a huge skin", {{"SKIN", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 0", kParameterError + Got("huge-10000x10000.gif"), "memory under 256 MB"}},
+    {"a huge splash and button",
+     Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+            {"BUTTON_MIN_POS", "5,5"}, {"BUTTON_MIN_CLICK", "huge-10000x10000.gif"},
+            {"BUTTON_MIN_HOT", "min-20x16.bmp"}, {"BUTTON_MIN_NORMAL", "min-20x16.bmp"}},
+     {"exit 1", "loader -", "main 452,339 120x90 normal \"\"", "!child CBITBUTTON*", "memory under 256 MB"}},
+    {"a skin of scattered pixels", {{"SKIN", "checker-260x260.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
+     {"exit 0", "box Unable to load the skin.", "main -"}, {"{doc}"}},
+    {"a long start page opens whole",
+     {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+      {"APP_NAVIGATE_TO", "{site}page/" + std::string(290, 'p') + ".html"}},
+     {"exit 1", "page-requests /page/" + std::string(290, 'p') + ".html"}},
+    // A skin served over https, and a server whose certificate nobody signed.
+    {"a whole skin over https",
+     {{"IMAGES_PATH", "{https}img/"}, {"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
+      {"APP_NAVIGATE_TO", "{https}page/start.html"}},
+     {"exit 1", "main 452,339 120x90 normal \"\"", "region as-skin", "requests /doc.xml /img/skin-120x90.bmp",
+      "page-requests /page/start.html"},
+     {"{https}doc.xml"}},
+    {"a certificate from an unknown authority", kBasic, {"exit 0", "main -", "opened https://rogue.test/*/doc.xml"},
+     {"https://rogue.test/a-certificate-from-an-unknown-authority/doc.xml"}},
 };
 
 class Scenarios : public ::testing::TestWithParam<Scenario> {};
@@ -104,10 +146,6 @@ TEST_P(Scenarios, AsTheUserAndTheServerSeeThem) {
     EXPECT_EQ(Unmet(GetParam(), report), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) {
-    std::string name;
-    for (char c : info.param.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) { return RowName(info.param); });
 
 }  // namespace

@@ -30,6 +30,7 @@ struct FakeControl {
     Interface faces[kFaces];
     ULONG refs = 1;
     FakeBrowserClass* owner;
+    IOleInPlaceSite* held = nullptr;
 };
 
 namespace {
@@ -72,28 +73,26 @@ ULONG STDMETHODCALLTYPE AddRef(void* face) { return ++Self(face)->refs; }
 ULONG STDMETHODCALLTYPE Release(void* face) {
     FakeControl* c = Self(face);
     if (--c->refs) return c->refs;
+    if (c->held) {
+        c->owner->Called(c->held->CanInPlaceActivate() == S_OK ? "site still there" : "site gone");
+        c->held->Release();
+    }
     c->owner->Called("gone");
     delete c;
     return 0;
 }
 
-HRESULT STDMETHODCALLTYPE SetClientSite(void* face, IOleClientSite* site) {
-    Call(face, site ? "SetClientSite site" : "SetClientSite null");
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE Close(void* face, DWORD option) {
-    Call(face, "Close " + std::to_string(option));
-    return S_OK;
-}
-
 HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND, const RECT* r) {
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE SetObjectRects(void* face, const RECT* position, const RECT* clip) {
-    Call(face, "SetObjectRects " + Text(position) + " clip " + Text(clip));
+    FakeControl* c = Self(face);
+    if (c->owner->heldByOle && site && !c->held) {
+        site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
+        // Registered as a class object, the control is OLE's to let go of,
+        // which it does only when it ends.
+        static const CLSID kHeld = {0x6b0c4a2e, 0x1f3d, 0x4e52, {0x9a, 0x61, 0x2d, 0x7e, 0x80, 0x14, 0xc3, 0x55}};
+        DWORD cookie = 0;
+        CoRegisterClassObject(kHeld, static_cast<IUnknown*>(face), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+    }
     return S_OK;
 }
 
@@ -116,25 +115,6 @@ HRESULT STDMETHODCALLTYPE Advise(void* face, IUnknown* sink, DWORD* cookie) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Unadvise(void* face, DWORD cookie) {
-    Call(face, "Unadvise " + std::to_string(cookie));
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE Navigate(void* face, BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
-    std::string narrow;
-    for (const wchar_t* p = url; p && *p; ++p) narrow += static_cast<char>(*p);
-    Call(face, "Navigate " + narrow);
-    return S_OK;
-}
-
-template <const char* Name>
-HRESULT STDMETHODCALLTYPE Plain(void* face) {
-    Call(face, Name);
-    return S_OK;
-}
-constexpr char kGoBack[] = "GoBack", kGoForward[] = "GoForward", kGoHome[] = "GoHome", kRefresh[] = "Refresh";
-
 template <typename Fn>
 void* Slot(Fn fn) {
     return reinterpret_cast<void*>(fn);
@@ -145,31 +125,41 @@ void FillOthers(void** table, std::integer_sequence<int, N...>) {
     ((table[N] = Slot(&Other<F, N>)), ...);
 }
 
+template <int... F>
+void FillAllOthers(void* (&slots)[kFaces][kSlots], std::integer_sequence<int, F...>) {
+    (FillOthers<F>(slots[F], std::make_integer_sequence<int, kSlots>()), ...);
+}
+
 struct Tables {
     void* slots[kFaces][kSlots];
     Tables() {
-        FillOthers<kObject>(slots[kObject], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kInPlace>(slots[kInPlace], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kContainer>(slots[kContainer], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kPoint>(slots[kPoint], std::make_integer_sequence<int, kSlots>());
-        FillOthers<kBrowser>(slots[kBrowser], std::make_integer_sequence<int, kSlots>());
+        FillAllOthers(slots, std::make_integer_sequence<int, kFaces>());
         for (auto& t : slots) {
             t[0] = Slot(&QueryInterface);
             t[1] = Slot(&AddRef);
             t[2] = Slot(&Release);
         }
-        slots[kObject][3] = Slot(&SetClientSite);
-        slots[kObject][6] = Slot(&Close);
+        // The calls that matter, each written down as the fake's log shows it.
+        slots[kObject][3] = Slot(+[](void* f, IOleClientSite* site) {
+            return Call(f, site ? "SetClientSite site" : "SetClientSite null"), S_OK;
+        });
+        slots[kObject][6] = Slot(+[](void* f, DWORD option) { return Call(f, "Close " + std::to_string(option)), S_OK; });
         slots[kObject][11] = Slot(&DoVerb);
-        slots[kInPlace][7] = Slot(&SetObjectRects);
+        slots[kInPlace][7] = Slot(+[](void* f, const RECT* position, const RECT* clip) {
+            return Call(f, "SetObjectRects " + Text(position) + " clip " + Text(clip)), S_OK;
+        });
         slots[kContainer][4] = Slot(&FindConnectionPoint);
         slots[kPoint][5] = Slot(&Advise);
-        slots[kPoint][6] = Slot(&Unadvise);
-        slots[kBrowser][7] = Slot(&Plain<kGoBack>);
-        slots[kBrowser][8] = Slot(&Plain<kGoForward>);
-        slots[kBrowser][9] = Slot(&Plain<kGoHome>);
-        slots[kBrowser][11] = Slot(&Navigate);
-        slots[kBrowser][12] = Slot(&Plain<kRefresh>);
+        slots[kPoint][6] = Slot(+[](void* f, DWORD cookie) { return Call(f, "Unadvise " + std::to_string(cookie)), S_OK; });
+        slots[kBrowser][7] = Slot(+[](void* f) { return Call(f, "GoBack"), S_OK; });
+        slots[kBrowser][8] = Slot(+[](void* f) { return Call(f, "GoForward"), S_OK; });
+        slots[kBrowser][9] = Slot(+[](void* f) { return Call(f, "GoHome"), S_OK; });
+        slots[kBrowser][11] = Slot(+[](void* f, BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
+            std::string narrow;
+            for (const wchar_t* p = url; p && *p; ++p) narrow += static_cast<char>(*p);
+            return Call(f, "Navigate " + narrow), S_OK;
+        });
+        slots[kBrowser][12] = Slot(+[](void* f) { return Call(f, "Refresh"), S_OK; });
     }
 };
 
@@ -201,8 +191,8 @@ FakeControl::FakeControl(FakeBrowserClass* o) : owner(o) {
     for (int f = 0; f < kFaces; ++f) faces[f] = Interface{tables.slots[f], this};
 }
 
-FakeBrowserClass::FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused)
-    : expected_(std::move(expected)), refused_(std::move(refused)), factory_(new Factory(this)) {
+FakeBrowserClass::FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused, bool heldByOle)
+    : heldByOle(heldByOle), expected_(std::move(expected)), refused_(std::move(refused)), factory_(new Factory(this)) {
     CoRegisterClassObject(CLSID_WebBrowser, factory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
 }
 

@@ -19,11 +19,15 @@
 //   Advise sink | Unadvise COOKIE
 //   Navigate URL | GoBack | GoForward | GoHome | Refresh
 //   Close OPTION
+//   site still there         (a held site called as the control goes)
 //   gone                     (the last reference to the control let go)
 //   IFACE slot N             (any other method)
 class FakeBrowserClass {
 public:
-    explicit FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused = {});
+    // heldByOle: like a control whose last reference OLE itself holds, it
+    // keeps its in-place site from DoVerb on and calls it on its way out.
+    explicit FakeBrowserClass(std::vector<std::string> expected, std::vector<IID> refused = {},
+                              bool heldByOle = false);
     ~FakeBrowserClass();
     FakeBrowserClass(const FakeBrowserClass&) = delete;
     FakeBrowserClass& operator=(const FakeBrowserClass&) = delete;
@@ -33,6 +37,7 @@ public:
     size_t CallsSoFar() const { return next_; }
     void Called(const std::string& call);
     const std::vector<IID>& refused() const { return refused_; }
+    const bool heldByOle;
 
 private:
     std::vector<std::string> expected_;

@@ -13,7 +13,7 @@ namespace {
 std::vector<std::string> RunCheck(const Scenario& s) {
     std::vector<std::string> args, lines;
     PrepareSite(s, &args);
-    ShellProcess checker(CheckerExe(), args, nullptr, false);
+    ShellProcess checker(CheckerExe(), args);
     DWORD code = 0;
     if (!checker.waitForExit(60000, &code)) return {"exit timeout"};
     std::istringstream out(checker.output());
@@ -41,15 +41,20 @@ Params With(Params p, const Params& changes) {
     return p;
 }
 
+// Each mistake a skin author makes, with the WARN line that names it and the
+// fix it hints at, after "; ".
 const Scenario kChecks[] = {
     {"a working skin",
      kWorking,
      {"exit 0", "VERDICT 0 shell would start", "DOCUMENT url={site}doc.xml status=200 *",
-      "IMAGE SKIN url={img}skin-301x201.bmp status=200 bytes=181758 decoded=yes size=301x201 ms=*",
-      "IMAGE APP_LOADER_IMAGE url={img}loader-300x200.gif status=200 bytes=* decoded=yes size=300x200 ms=*",
+      "IMAGE SKIN url={img}skin-301x201.bmp status=200 bytes=181758 format=BMP-24 decoded=yes size=301x201 ms=*",
+      "IMAGE APP_LOADER_IMAGE url={img}loader-300x200.gif status=200 bytes=* format=GIF decoded=yes size=300x200 ms=*",
       "BUTTON CLOSE created x=270 y=5 size=20x16", "GEOMETRY WINDOW x=362 y=284 size=301x201 centred",
       "GEOMETRY SKIN size=301x201 key=FF00FF cut=7826", "PARAM APP_STATUS_COLOR missing -> colour FFFFFF (the default)",
-      "WARN BROWSER: 7825 pixels lie over cut-away pixels", "!WARN STATUS*", "!WARN BUTTON*"}},
+      "WARN BROWSER: 7825 pixels lie over cut-away pixels: *; move it onto the skin's visible part",
+      "WARN SKIN: 178 KiB as BMP but 1 KiB as GIF *: the shell would pause 220 ms less *; save it as GIF",
+      "BUDGET SKIN bytes=181758 chunks=45 pause=225ms", "BUDGET TOTAL bytes=* chunks=50 pause=250ms", "!WARN STATUS*",
+      "!WARN BUTTON*", "!WARN LOADER*", "!WARN <*"}},
     {"a missing skin stops the shell",
      With(kWorking, {{"SKIN", "-"}}),
      {"exit 1",
@@ -58,29 +63,70 @@ const Scenario kChecks[] = {
      {}, "<html>a page</html>"},
     {"a missing document", {}, {"exit 2", "VERDICT 2 not a parameter document (the server answered 404): *"},
      {"{site}nothing.xml"}},
+    {"an unreachable server", {}, {"exit 2", "VERDICT 2 * (could not connect to 127.0.0.1:9 (error 12029)): *"},
+     {"http://127.0.0.1:9/doc.xml"}},
     {"common mistakes are warned about",
-     With(kWorking, {{"APP_START_POS", "50"}, {"APP_STATUS_COLOR", "#00FF00"}, {"APP_TOP_MOST", "yes"},
+     With(kWorking, {{"APP_START_POS", "50 20"}, {"APP_STATUS_COLOR", "#00FF00"}, {"APP_TOP_MOST", "yes"},
                      {"BUTTON_CLOSE_NORMAL", "missing.bmp"}}),
-     {"exit 0", "WARN APP_START_POS: a single number where two are needed: read as missing",
-      "WARN APP_STATUS_COLOR: \"#00FF00\" is not six hexadecimal digits: read as 000000",
-      "WARN APP_TOP_MOST: \"yes\" has no \"true\": read as false",
-      "WARN BUTTON_CLOSE_NORMAL: not loaded: the server answered 404, the shell takes only 200 -> button not created",
+     {"exit 0", "WARN APP_START_POS: a single number where two are needed: * separate the numbers with a comma",
+      "WARN APP_STATUS_COLOR: \"#00FF00\" is not six hexadecimal digits: read as 000000; remove the #",
+      "WARN APP_TOP_MOST: \"yes\" has no \"true\": read as false; write true",
+      "WARN BUTTON_CLOSE_NORMAL: not loaded: the server answered 404, * -> button not created; put the file at *",
       "BUTTON CLOSE not created: an image did not load"}},
+    {"misspelled and repeated tags",
+     With(kWorking, {{"APP_BROWSER_RECT", "-"}, {"APP_BROWSR_RECT", "1,1,9,9"}, {"SKIN ", "x"}, {"APP_TITLE", "a"},
+                     {"app_title", "b"}}),
+     {"exit 1", "VERDICT 1 error box: * | Parameter: APP_BROWSER_RECT",
+      "WARN <APP_BROWSR_RECT>: the shell reads no parameter of that name; did you mean APP_BROWSER_RECT?",
+      "WARN <SKIN >: not read as SKIN: *; write <SKIN>", "WARN APP_TITLE: written 2 times: *; keep only the one you mean"}},
+    {"a JPEG skin", With(kWorking, {{"SKIN", "skin-40x30.jpg"}}),
+     {"exit 0", "IMAGE SKIN * format=JPEG decoded=yes *", "WARN SKIN: a JPEG file: *; save the skin as GIF or 24-bit BMP"}},
+    {"a PNG skin stops the shell", With(kWorking, {{"SKIN", "skin-40x30.png"}}),
+     {"exit 1", "IMAGE SKIN * format=PNG decoded=no *",
+      "WARN SKIN: not loaded: the shell reads BMP, GIF and JPEG only, not PNG -> *; save the skin as GIF or 24-bit BMP",
+      "VERDICT 1 error box: * | Image skin-40x30.png,Path: {img}skin-40x30.png"}},
+    {"a transparent GIF skin", With(kWorking, {{"SKIN", "transparent-40x30.gif"}}),
+     {"exit 0", "WARN SKIN: a GIF with a transparent colour: *; save it without a transparent colour"}},
+    {"layout mistakes",
+     With(kWorking, {{"APP_STATUS_RECT", "120,140,150,10"}, {"BUTTON_CLOSE_POS", "270,40"},
+                     {"APP_LOADER_IMAGE", "loader-300x100.gif"}}),
+     {"exit 0", "WARN STATUS: 10 pixels high, lower than the 14 pixels its text needs: *; make it at least 14 pixels high",
+      "WARN STATUS: overlaps the browser rectangle: *; move it to y >= 150 or make the browser smaller",
+      "WARN BUTTON_CLOSE: overlaps the browser rectangle: *; move it to y <= 14 or make its image smaller",
+      "WARN LOADER: the progress strip is 240x10, *; make the splash picture at least 131 pixels high"}},
+    {"an oversized window and overlapping buttons",
+     With(kWorking, {{"SKIN", "skin-1100x300.gif"}, {"BUTTON_MIN_POS", "275,10"}, {"BUTTON_MIN_CLICK", "c-20x16.bmp"},
+                     {"BUTTON_MIN_HOT", "h-20x16.bmp"}, {"BUTTON_MIN_NORMAL", "n-20x16.bmp"}}),
+     {"exit 0", "WARN WINDOW: does not fit a 1024x768 screen: *; make the skin at most 1024x768",
+      "WARN BUTTON_MIN: overlaps BUTTON_CLOSE: *; move it to y >= 21 or make its image smaller"}},
+    {"a dotted key colour", With(kWorking, {{"SKIN", "checker-260x260.gif"}}),
+     {"exit 1", "WARN SKIN: the outline would take more than 30000 rectangles: *; draw the key colour in whole areas*",
+      "VERDICT 1 error box: Unable to load the skin."}},
+    {"a huge splash", With(kWorking, {{"APP_LOADER_IMAGE", "huge-10000x10000.gif"}}),
+     {"exit 0", "WARN APP_LOADER_IMAGE: not loaded: its header declares 10000x10000 pixels; the shell decodes no side "
+                "over 16384 and no more than 16777216 pixels -> no loader window; make the picture smaller"}},
+    {"an https document sends the user to plain http", With(kWorking, {{"APP_NAVIGATE_TO", "{site}page.html"}}),
+     {"exit 0", "WARN IMAGES_PATH: the document comes over https but this is plain http: *; serve it over https too",
+      "WARN APP_NAVIGATE_TO: the document comes over https but this is plain http: *"},
+     {"{https}doc.xml"}},
+    {"redirects without end", {}, {"exit 2", "VERDICT 2 * led nowhere, or past ten (error 12156)): *"}, {"{doc}"},
+     {{"doc.xml", R"({"redirect": "{doc}"})"}}},
+    {"a redirect out of https", {}, {"exit 2", "VERDICT 2 * led from https to plain http (error 12040)): *"},
+     {"{https}doc.xml"}, {{"doc.xml", R"({"redirect": "{site}doc.xml"})"}}},
+    {"a time-out too long to count in milliseconds", kWorking, {"exit 0", "VERDICT 0 shell would start"},
+     {"--timeout", "4294968", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [200000, 1000]})"}}},
     {"a server that never finishes", kWorking, {"exit 1", "VERDICT 1 check stopped after 2 s: *"},
      {"--timeout", "2", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [1000, 1000]})"}}},
-    {"a preview is drawn", kWorking, {"exit 0", "PREVIEW file=preview.bmp size=301x201"},
-     {"--preview", "preview.bmp", "{doc}"}},
-    {"a mistyped option", kWorking, {"exit 3"}, {"--previw", "x.bmp", "{doc}"}},
+    {"a preview shows the window and the splash", kWorking,
+     {"exit 0", "PREVIEW file=preview.bmp size=609x201 splash=309,0"}, {"--preview", "preview.bmp", "{doc}"}},
+    {"a mistyped option", kWorking, {"exit 3", "korvane-check: unknown option --previw (did you mean --preview?)"},
+     {"--previw", "x.bmp", "{doc}"}},
 };
 
 class Checks : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Checks, VerdictAndLines) { EXPECT_EQ(Unmet(GetParam(), RunCheck(GetParam())), ""); }
 
-INSTANTIATE_TEST_SUITE_P(Checker, Checks, ::testing::ValuesIn(kChecks), [](const auto& info) {
-    std::string name;
-    for (char c : info.param.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Checker, Checks, ::testing::ValuesIn(kChecks), [](const auto& info) { return RowName(info.param); });
 
 }  // namespace

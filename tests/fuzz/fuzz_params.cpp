@@ -1,4 +1,5 @@
-// Arbitrary bytes as a fetched parameter document: load it, then make every
+// Arbitrary bytes as a fetched image's header, then as a fetched parameter
+// document: load it, then make every
 // lookup the shell makes into destinations of exactly the stated capacity, so
 // that the sanitizers see any overrun, and check what the lookups promise.
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "remote/image_size.h"
 #include "remote/remote_params.h"
 #include "remote/skin_params.h"
 
@@ -39,6 +41,8 @@ void LookUp(CRemoteParams& params, const char* name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 0x100000) return 0;  // the fetch never hands over more
+    unsigned width = 0, height = 0;
+    DeclaredImageSize(data, size, &width, &height);  // every byte may be an image, too
     char* body = static_cast<char*>(std::malloc(size + 1));
     if (size) std::memcpy(body, data, size);
     body[size] = '\0';

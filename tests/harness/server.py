@@ -1,19 +1,15 @@
 #!/usr/bin/env python3
 """The test web server: serves the files below ROOT over HTTP on the first
-free 127.0.0.N:80 (N from 2) and over HTTPS on 443 of the same address,
-writes that address to HOST_FILE and logs every request to ROOT/requests.log
-(method, target, version and headers, tab-separated).
+free 127.0.0.N:80 (N from 2) and over HTTPS on 443 of the same address, whose
+certificate is CERTS/NAME.pem for the name the client asks for, else
+CERTS/default.pem. It writes the address to HOST_FILE and every request to
+ROOT/requests.log (method, target, version, headers; tab-separated).
 
-A file F may have a sidecar F.reply, a JSON object that changes how F is
-served: "status" (the status code; the body is sent all the same),
-"redirect" (a 302 to that URL), "cut" (send only that many bytes of the
-body, then close), "trickle" ([bytes, ms]: that many bytes every ms),
-"silent" (headers, then nothing) and "close" (no Content-Length: the body
-ends when the connection does).
-
-HTTPS picks its certificate by the name the client asks for: CERTS/NAME.pem
-(a certificate and its key in one file) when there is one, else
-CERTS/default.pem.
+A file F's sidecar F.reply, a JSON object, changes how F is sent: "status"
+(the body goes all the same), "redirect" (a 302 there), "cut" (only that many
+bytes, then the connection closes), "trickle" ([bytes, ms]: that many bytes
+every ms), "silent" (headers, then nothing), "close" (no length: the body ends
+with the connection).
 """
 import http.server
 import json

@@ -18,5 +18,8 @@ export KORVANE_BUILD_DIR="$build"
 # gives the Unix programs it starts its own environment, so the place is fixed
 # here, once per build tree.
 export KORVANE_OPEN_LOG_DIR="$state"
+# Wine writes the debug strings of every program the tests start to its error
+# output, so that is kept in a log the tests read.
 exec unshare -m sh -c 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/ssl/certs/ca-certificates.crt &&
-    shift 2 && exec /usr/lib/wine/wine64 "$@"' namespace "$state/hosts" "$state/certs/bundle.crt" "$@"
+    shift 2 && exec /usr/lib/wine/wine64 "$@"' namespace "$state/hosts" "$state/certs/bundle.crt" "$@" \
+    2>>"$state/stderr.log"

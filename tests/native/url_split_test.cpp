@@ -49,7 +49,8 @@ TEST(SplitUrl, RefusesWhatCannotBeFetched) {
         "https//h/x", " http://h/x", "//h/x", "mailto:x@y//h/", "http://", "http:///x", "http://:80/x",
         "http://h:/x", "http://h:0/x", "http://h:65536/x", "http://h:8a/x", "http://h: 80/x", "http://[::1/x",
         "http://" + std::string(128, 'h') + "/x", "http://h/" + std::string(1023, 'p'),
-        "http://h/" + std::string(100000, 'q'),
+        "http://h/" + std::string(100000, 'q'), "http://h/a\r\nX-Injected: 1", "http://h/a b", "http://h/\x7f",
+        "http://h\t/", std::string("http://h/\x01", 10),
     };
     for (const std::string& url : refused) {
         UrlParts parts;

@@ -17,24 +17,20 @@ struct Picture {
 Picture SkinPicture(int width, int height, std::uint32_t fill = 0x2850C8);
 Picture SolidPicture(int width, int height, std::uint32_t rgb);
 
-// A BMP file of 1, 4, 8, 16 (5-5-5), 24 or 32 bits per pixel, bottom-up
-// unless topDown. Depths up to 8 get a colour table of the picture's colours.
+// A BMP file of 16 (5-5-5), 24 or 32 bits per pixel, bottom-up unless topDown.
 std::string BmpFile(const Picture& picture, int bits = 24, bool topDown = false);
-// A GIF file (LZW-compressed, at most 256 colours, no transparency). Its
-// header may declare a larger screen than the picture it holds.
+// A GIF file (LZW-compressed, at most 256 colours, no transparency).
 std::string GifFile(const Picture& picture);
 
-// A bitmap decoded from a file by the platform's picture decoder, as the
-// shell decodes it; null when the decoder refuses it.
-HBITMAP DecodePicture(const std::string& file);
 // The outline of a skin built the literal way, one GetPixel and one region
 // operation per pixel: the reference for faster builds.
 HRGN PerPixelRegion(HBITMAP bitmap);
-long long RegionArea(HRGN region);
+// A file's picture, decoded as the shell decodes the ones it downloads.
+HBITMAP Decoded(const std::string& file);
 
-// The file of an image named KIND-WxH.bmp or KIND-WxH.gif: KIND "skin" is
-// the test skin, "checker" a checkerboard of single pixels of the key colour
-// and blue, any other KIND one colour of its own (KindColour); "" for other
-// names.
+// The file of that name in tests/data, or of an image named KIND-WxH.bmp
+// or KIND-WxH.gif: KIND "skin" is the test skin, "checker" a checkerboard of
+// single pixels of the key colour and blue, any other KIND one colour of its
+// own (KindColour); "" for other names.
 std::string ImageFile(const std::string& name);
 std::uint32_t KindColour(const std::string& kind);

@@ -1,14 +1,11 @@
 #include "support/scenario.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
-#include <mutex>
 
 #include "common/handles.h"
 #include "support/images.h"
@@ -49,20 +46,19 @@ std::string Joined(const std::vector<std::string>& items, const char* separator)
     return out.empty() ? "-" : out;
 }
 
+std::string Fill(const std::string& text, const std::string& folder) {
+    const std::pair<const char*, std::string> values[] = {
+        {"{img}", SiteUrl(folder, "img/")}, {"{doc}", SiteUrl(folder, "doc.xml")}, {"{site}", SiteUrl(folder)},
+        {"{https}", SiteUrl(folder, "", true)}, {"{exe}", ShellExe()}};
+    std::string out = text;
+    for (const auto& v : values) out = Replace(out, v.first, v.second);
+    return out;
+}
+
 // Glob matching with '*' only.
 bool Matches(const char* pattern, const char* text) {
     if (*pattern == '*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
     return *pattern ? *pattern == *text && Matches(pattern + 1, text + 1) : !*text;
-}
-
-bool ProcessRuns(const char* exe) {
-    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
-        if (_stricmp(entry.szExeFile, exe) == 0) return true;
-    }
-    return false;
 }
 
 // Whether a box shown over a splash can be seen: the splash is gone, or the
@@ -84,22 +80,16 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
     UniqueRegion actual(CreateRectRgn(0, 0, 0, 0));
     if (GetWindowRgn(main, actual.get()) == ERROR) {
         report.push_back("region none");
-    } else if (UniqueBitmap bitmap{DecodePicture(ImageFile(skin))}) {
+    } else if (UniqueBitmap bitmap{Decoded(ImageFile(skin))}) {
         UniqueRegion expected(PerPixelRegion(bitmap.get()));
-        report.push_back(EqualRgn(actual.get(), expected.get())
-                             ? "region as-skin"
-                             : "region differs: area " + std::to_string(RegionArea(actual.get())) + " for " +
-                                   std::to_string(RegionArea(expected.get())));
+        report.push_back(EqualRgn(actual.get(), expected.get()) ? "region as-skin" : "region differs");
     }
-    int buttons = 0;
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         RECT r;
         GetWindowRect(c, &r);
         MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
-        buttons += ClassOf(c) == "CBITBUTTON";
         report.push_back("child " + ClassOf(c) + " " + Geometry(r));
     }
-    report.push_back("buttons " + std::to_string(buttons));
 }
 
 // Ends the run as a user would, with the close button when there is one.
@@ -122,6 +112,29 @@ std::string Close(HWND main, const Scenario& s) {
 
 void PrintTo(const Scenario& s, std::ostream* out) { *out << s.name; }
 
+
+Params Button(const std::string& label, const std::string& position, bool withHot) {
+    std::string kind = label;
+    for (char& c : kind) c = static_cast<char>(tolower(c));
+    Params p = {{"BUTTON_" + label + "_POS", position},
+                {"BUTTON_" + label + "_CLICK", kind + "-click-20x16.bmp"},
+                {"BUTTON_" + label + "_NORMAL", kind + "-20x16.bmp"}};
+    if (withHot) p.insert(p.begin() + 2, {"BUTTON_" + label + "_HOT", kind + "-hot-20x16.bmp"});
+    return p;
+}
+
+Params operator+(Params a, const Params& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+
+std::string RowName(const Scenario& s) {
+    std::string name;
+    for (char c : s.name) name += isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
     const Site site(Folder(s.name));
     std::string doc = s.raw;
@@ -137,10 +150,7 @@ Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
         }
         doc += "</korvane>\r\n</body></html>\r\n";
     }
-    const auto fill = [&](std::string text) {
-        return Replace(Replace(Replace(text, "{img}", site.url("img/")), "{doc}", site.url("doc.xml")), "{site}",
-                       site.url());
-    };
+    const auto fill = [&](const std::string& text) { return Fill(text, Folder(s.name)); };
     site.put("doc.xml", fill(doc));
     for (const auto& r : s.replies) site.reply(r.first, fill(r.second));
     for (const auto& a : s.args) args->push_back(fill(a));
@@ -152,41 +162,34 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const Site site = PrepareSite(s, &args);
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
-    std::vector<std::string> report, seen;  // seen: what the debugger thread saw
-    std::mutex mutex;
-    ShellProcess shell(ShellExe(), args, [&](DWORD pid, const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        const std::vector<HWND> loaders = VisibleWindows(pid, "KorvaneLoader");
-        if (text == "Korvane: Loader Initialized" && !loaders.empty()) seen.push_back(TopLevel("loader", loaders[0]));
-        if (text != "Korvane: Getting Top Most Parameter") return;
-        seen.push_back(std::string("while-building main=") + (VisibleWindows(pid, "Korvane").empty() ? "hidden" : "shown") +
-                       " loader=" + (loaders.empty() ? "gone" : "shown"));
-    }, s.debugger);
-
+    std::vector<std::string> report;
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args);
     DWORD code = 0;
-    bool sawMain = false, sawBox = false;
+    bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
-    while (!shell.waitForExit(30, &code) && GetTickCount64() < end) {
+    while (!shell.waitForExit(20, &code) && GetTickCount64() < end) {
+        const std::vector<HWND> loaders = VisibleWindows(shell.pid(), "KorvaneLoader"),
+                                mains = VisibleWindows(shell.pid(), "Korvane");
+        if (!loaders.empty() && !sawLoader) report.push_back(TopLevel("loader", loaders[0]));
+        sawLoader |= !loaders.empty();
+        overlap |= !loaders.empty() && !mains.empty();
         if (HWND box = ErrorBox(shell.pid()); box && !sawBox) {
             sawBox = true;
             report.push_back("box " + MessageBoxText(box));
             report.push_back(BoxSeen(box, shell.pid()) ? "box-order ok" : "box-order under-splash");
             PressOk(box);
         }
-        const std::vector<HWND> mains = VisibleWindows(shell.pid(), "Korvane");
         if (!mains.empty() && !sawMain) {
             sawMain = true;
             DescribeMain(mains[0], s, report);
             report.push_back(Close(mains[0], s));
         }
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    report.insert(report.end(), seen.begin(), seen.end());
-    report.push_back(shell.crashed() ? "exit crashed" : shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
+    report.push_back(shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
     if (!sawBox) report.push_back("box -");
     if (!sawMain) report.push_back("main -");
-    if (std::none_of(report.begin(), report.end(), [](const std::string& l) { return l.rfind("loader ", 0) == 0; }))
-        report.push_back("loader -");
+    if (!sawLoader) report.push_back("loader -");
+    if (sawMain && sawLoader) report.push_back(overlap ? "order both-at-once" : "order splash-then-main");
     report.push_back("progress " + Joined(shell.progressTexts(), "|"));
     // The start page comes whenever the control gets to it: it has a line
     // of its own.
@@ -196,8 +199,9 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     report.push_back("requests " + Joined(paths, " "));
     report.push_back("page-requests " + Joined(pages, " "));
     if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
-    // The system hands a URL on to the browser after the shell has ended.
-    WaitUntil([] { return !ProcessRuns("winebrowser.exe"); }, 5000);
+    // The system hands a URL on to the browser after the shell has ended,
+    // and a program the shell should not have started comes later still.
+    WaitUntil([] { return !ProcessRuns("winebrowser.exe") && !ProcessRuns("korvane.exe"); }, 5000);
     const std::string opened = ReadFileBytes(openLog).substr(openedBefore);
     report.push_back("opened " + (opened.empty() ? "-" : Replace(opened.substr(0, opened.size() - 1), "\n", " + ")));
     const SIZE_T mb = shell.peakBytes() >> 20;
@@ -208,7 +212,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = Replace(Replace(want, "{img}", SiteUrl(Folder(s.name), "img/")), "{site}", SiteUrl(Folder(s.name)));
+        want = Fill(want, Folder(s.name));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),

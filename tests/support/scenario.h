@@ -21,33 +21,33 @@ struct Scenario {
     std::vector<std::string> args = {"{doc}"};
     Params replies;    // a file's sidecar: how the server sends it
     std::string raw;   // the document's text itself, instead of doc
-    bool debugger = true;  // false where the shell will throw
+    bool quick = false;  // the shell built with the tests' short fetch limits
 };
 
-// The report lines:
-//   exit N | exit crashed | exit timeout
-//   box TEXT (its lines joined by " | ") | box -
-//   box-order ok | box-order under-splash     (only when a box showed)
-//   main X,Y WxH topmost|normal "TITLE" | main -
-//   region as-skin | region differs ... | region none
-//   child CLASS X,Y WxH    (each child window of the main window)
-//   buttons N
-//   closed-by button|system     (the close button, or the system's command)
-//   loader X,Y WxH topmost|normal | loader -   (when it showed)
-//   while-building main=hidden|shown loader=shown|gone
-//   progress TEXT|TEXT|...
-//   requests /PATH /PATH ...     (the site folder left out)
-//   page-requests /page/...      (the start page, kept in /page/)
-//   first-request GET /PATH HTTP/1.1 | HEADER | ...
-//   opened TEXT | opened -       (what reached the system's "open" verb)
-//   memory under 256 MB | memory N MB
-// In expected lines {site} stands for the site folder's URL and {img} for
-// its image folder's; '*' matches any text, and a line starting with '!'
-// must match no line.
+// A button's position and its three images (KIND-click, KIND-hot and KIND,
+// 20x16, KIND the label in lower case), the hot one left out if asked.
+Params Button(const std::string& label, const std::string& position, bool withHot = true);
+Params operator+(Params a, const Params& b);
+
+// The report, one line each (absent parts as "-"): exit N | exit timeout;
+// box TEXT (its lines joined by " | "), box-order ok | under-splash; main
+// X,Y WxH topmost|normal "TITLE"; region as-skin | differs | none; child
+// CLASS X,Y WxH (the main window's children, in the window's coordinates);
+// closed-by button|system; loader X,Y WxH topmost|normal; order
+// splash-then-main | both-at-once; progress TEXT|...; requests /PATH ... and
+// page-requests /page/... (the start page, whenever the control gets to it);
+// first-request LINE | HEADER | ...; opened TEXT (what reached the system's
+// "open" verb); memory under 256 MB | N MB. In documents, arguments and
+// expected lines {site} stands for the site folder's URL, {img} for its
+// image folder's, {https} for the folder on https://skins.test and {exe} for
+// the shell's path. In expected lines '*' matches any text, and a line
+// starting with '!' must match none.
 std::vector<std::string> RunScenario(const Scenario& s);
 // Puts the scenario's document and images on the test server; the program's
 // arguments go to args.
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args);
 void PrintTo(const Scenario& s, std::ostream* out);
+// The scenario's name as a test's name.
+std::string RowName(const Scenario& s);
 // The expected lines that the report does not bear out, each with the report.
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report);

@@ -1,192 +1,89 @@
 #include "support/shell.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
-#include "common/handles.h"
-
-#include <chrono>
+#include <algorithm>
+#include <sstream>
 #include <stdexcept>
+
+#include "support/site.h"
 
 namespace {
 
-// The C runtime's quoting rules, as its argument parser undoes them.
+// Quotes as the C runtime's argument parser reads them back, for arguments
+// that hold no quote and do not end in a backslash, as the tests' never do.
 std::string Quote(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-    std::string out = "\"";
-    size_t slashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++slashes;
-            continue;
-        }
-        out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
-        slashes = 0;
-        out += c;
-    }
-    return out.append(slashes * 2, '\\') + "\"";
+    return !arg.empty() && arg.find_first_of(" \t") == std::string::npos ? arg : "\"" + arg + "\"";
 }
 
 }  // namespace
 
-ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string>& args, StringHook hook,
-                           bool asDebugger)
-    : hook_(std::move(hook)) {
+ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string>& args) {
     std::string commandLine = Quote(exe);
     for (const auto& a : args) commandLine += " " + Quote(a);
-    // Debug events go to the thread that created the process.
-    thread_ = std::thread(&ShellProcess::Run, this, exe, commandLine, asDebugger);
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return started_; });
-    if (startError_.empty()) return;
-    lock.unlock();
-    thread_.join();
-    throw std::runtime_error(startError_);
-}
-
-ShellProcess::~ShellProcess() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    thread_.join();
-}
-
-void ShellProcess::Run(std::string exe, std::string commandLine, bool asDebugger) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     CreatePipe(&read, &write, &inherit, 0);
-    UniqueKernelHandle reader(read);
+    reader_.reset(read);
     SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = write;
     PROCESS_INFORMATION pi{};
-    const BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                   asDebugger ? DEBUG_ONLY_THIS_PROCESS : 0, nullptr, nullptr, &si, &pi);
+    // Wine writes a program's debug strings to its error output on this
+    // channel, which for a window program is this program's (see wine-run.sh).
+    SetEnvironmentVariableA("WINEDEBUG", "-all,warn+debugstr");
+    logStart_ = ReadFileBytes(SessionFile("stderr.log")).size();
+    const BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(write);
-    // Read as it comes, so a full pipe never stops the child.
-    auto drain = [&] {
-        DWORD available = 0, n = 0;
-        char buffer[4096];
-        while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-               ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            output_.append(buffer, n);
-        }
-    };
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        started_ = true;
-        pid_ = pi.dwProcessId;
-        if (!ok) startError_ = "cannot start " + exe + ": error " + std::to_string(GetLastError());
-    }
-    changed_.notify_all();
-    if (!ok) return;
+    if (!ok) throw std::runtime_error("cannot start " + exe + ": error " + std::to_string(GetLastError()));
     CloseHandle(pi.hThread);
-    auto stopRequested = [&] {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return stop_;
-    };
-    DWORD code = 0;
-    bool done = false;
-    while (!done) {
-        drain();
-        if (!asDebugger) {
-            if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-            if (stopRequested()) TerminateProcess(pi.hProcess, 255);
-            continue;
-        }
-        DEBUG_EVENT ev;
-        if (!WaitForDebugEvent(&ev, 50)) {
-            if (stopRequested()) TerminateProcess(pi.hProcess, 255);
-            continue;
-        }
-        DWORD status = DBG_CONTINUE;
-        switch (ev.dwDebugEventCode) {
-        case CREATE_PROCESS_DEBUG_EVENT:
-            CloseHandle(ev.u.CreateProcessInfo.hFile);
-            break;
-        case LOAD_DLL_DEBUG_EVENT:
-            CloseHandle(ev.u.LoadDll.hFile);
-            break;
-        case OUTPUT_DEBUG_STRING_EVENT: {
-            std::string text(ev.u.DebugString.fUnicode ? 0 : ev.u.DebugString.nDebugStringLength, '\0');
-            SIZE_T got = 0;
-            ReadProcessMemory(pi.hProcess, ev.u.DebugString.lpDebugStringData, &text[0], text.size(), &got);
-            text.resize(strnlen(text.c_str(), got));
-            if (hook_) hook_(pi.dwProcessId, text);
-            std::lock_guard<std::mutex> lock(mutex_);
-            strings_.push_back(text);
-            break;
-        }
-        case EXCEPTION_DEBUG_EVENT:
-            // The loader's breakpoint is ours; everything else is the child's.
-            if (ev.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) break;
-            status = DBG_EXCEPTION_NOT_HANDLED;
-            if (!ev.u.Exception.dwFirstChance) {
-                // A crash: end it rather than leave it to a dialog nobody answers.
-                std::lock_guard<std::mutex> lock(mutex_);
-                crashed_ = true;
-                TerminateProcess(pi.hProcess, ev.u.Exception.ExceptionRecord.ExceptionCode);
-            }
-            break;
-        case EXIT_PROCESS_DEBUG_EVENT: {
-            PROCESS_MEMORY_COUNTERS counters{};
-            if (GetProcessMemoryInfo(pi.hProcess, &counters, sizeof counters)) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                peak_ = counters.PeakPagefileUsage;
-            }
-            done = true;
-            break;
-        }
-        default:
-            break;
-        }
-        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
-    }
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    drain();
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        exited_ = true;
-        exitCode_ = code;
-    }
-    changed_.notify_all();
+    process_.reset(pi.hProcess);
+    pid_ = pi.dwProcessId;
 }
 
-std::vector<std::string> ShellProcess::progressTexts() {
-    static const std::string prefix = "Korvane: ";
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string> out;
-    for (const auto& s : strings_) {
-        if (s.compare(0, prefix.size(), prefix) == 0) out.push_back(s.substr(prefix.size()));
-    }
-    return out;
+ShellProcess::~ShellProcess() {
+    if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process_.get(), 255);
+}
+
+void ShellProcess::TakeIn() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    if (GetProcessMemoryInfo(process_.get(), &counters, sizeof counters)) peak_ = std::max(peak_, counters.PeakPagefileUsage);
+    DWORD available = 0, n = 0;
+    char buffer[4096];
+    while (PeekNamedPipe(reader_.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+           ReadFile(reader_.get(), buffer, sizeof buffer, &n, nullptr) && n > 0)
+        output_.append(buffer, n);
 }
 
 bool ShellProcess::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return exited_; })) return false;
-    *exitCode = exitCode_;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        TakeIn();
+        if (WaitForSingleObject(process_.get(), 15) == WAIT_OBJECT_0) break;
+        if (GetTickCount64() >= end) return false;
+    }
+    TakeIn();
+    GetExitCodeProcess(process_.get(), exitCode);
     return true;
 }
 
 std::string ShellProcess::output() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    TakeIn();
     return output_;
 }
 
-bool ShellProcess::crashed() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return crashed_;
-}
-
-SIZE_T ShellProcess::peakBytes() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return peak_;
+std::vector<std::string> ShellProcess::progressTexts() {
+    static const std::string marker = "OutputDebugStringA \"Korvane: ";
+    std::vector<std::string> texts;
+    std::istringstream lines(ReadFileBytes(SessionFile("stderr.log")).substr(logStart_));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(marker);
+        if (at != std::string::npos) texts.push_back(line.substr(at + marker.size(), line.rfind('"') - at - marker.size()));
+    }
+    return texts;
 }
 
 std::string ClassOf(HWND wnd) {
@@ -202,22 +99,13 @@ std::string WindowText(HWND wnd) {
 }
 
 std::vector<HWND> VisibleWindows(DWORD pid, const char* className) {
-    struct Search {
-        DWORD pid;
-        const char* className;
-        std::vector<HWND> found;
-    } search{pid, className, {}};
-    EnumWindows(
-        [](HWND wnd, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(wnd, &owner);
-            if (owner == s->pid && IsWindowVisible(wnd) && (!s->className || ClassOf(wnd) == s->className))
-                s->found.push_back(wnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && IsWindowVisible(w)) found.push_back(w);
+    }
+    return found;
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -227,6 +115,16 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
         Sleep(15);
     }
     return true;
+}
+
+bool ProcessRuns(const char* exeName) {
+    UniqueKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+        if (_stricmp(entry.szExeFile, exeName) == 0) return true;
+    }
+    return false;
 }
 
 HWND ErrorBox(DWORD pid) {

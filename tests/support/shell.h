@@ -1,54 +1,41 @@
-// Running a program as a user would, with this test as its debugger: what it
-// writes with OutputDebugStringA and to its output, its windows, its message
-// boxes, its memory and its exit code.
+// Running a program as a user would and watching it from outside: what it
+// writes (its debug strings among it), its windows and message boxes, its
+// memory and its exit code.
 #pragma once
 #include <windows.h>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "common/handles.h"
 
 class ShellProcess {
 public:
-    // Called on the debugger thread for each debug string while the whole
-    // child is stopped, so its windows hold still; nothing that sends the
-    // child a message may be called from here.
-    using StringHook = std::function<void(DWORD pid, const std::string&)>;
-
-    // asDebugger false starts a plain child, which sees no debug strings:
-    // under Wine a C++ throw in a mingw x86_64 program dies when a debugger
-    // is attached. Throws std::runtime_error when it cannot start.
-    ShellProcess(const std::string& exe, const std::vector<std::string>& args, StringHook hook = nullptr,
-                 bool asDebugger = true);
-    ~ShellProcess();  // terminates the child if it still runs
+    // Throws std::runtime_error when the program cannot be started.
+    ShellProcess(const std::string& exe, const std::vector<std::string>& args);
+    ~ShellProcess();  // ends the program if it still runs
     ShellProcess(const ShellProcess&) = delete;
     ShellProcess& operator=(const ShellProcess&) = delete;
 
     DWORD pid() const { return pid_; }
-    // The debug strings that start with "Korvane: ", without that prefix.
-    std::vector<std::string> progressTexts();
-    // False when the child has not ended within timeoutMs.
+    // False when the program has not ended within timeoutMs. Its output and
+    // memory are taken in while it waits.
     bool waitForExit(DWORD timeoutMs, DWORD* exitCode);
     // What it wrote to its standard output and error.
     std::string output();
-    bool crashed();
-    // The most memory the child ever had committed (debugger runs only).
-    SIZE_T peakBytes();
+    // Its OutputDebugStringA texts that start with "Korvane: ", without that.
+    std::vector<std::string> progressTexts();
+    // The most memory it has had committed, as far as it was watched.
+    SIZE_T peakBytes() const { return peak_; }
 
 private:
-    void Run(std::string exe, std::string commandLine, bool asDebugger);
+    void TakeIn();
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::thread thread_;
-    StringHook hook_;
-    DWORD pid_ = 0, exitCode_ = 0;
-    bool started_ = false, exited_ = false, crashed_ = false, stop_ = false;
-    std::string startError_, output_;
-    std::vector<std::string> strings_;
+    UniqueKernelHandle process_, reader_;
+    DWORD pid_ = 0;
+    size_t logStart_ = 0;
+    std::string output_;
     SIZE_T peak_ = 0;
 };
 
@@ -58,6 +45,7 @@ std::string ClassOf(HWND wnd);
 std::string WindowText(HWND wnd);
 // Polls until done() holds or timeoutMs pass; returns done().
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+bool ProcessRuns(const char* exeName);
 // The shell's error box (captioned "Korvane") of a process, or null.
 HWND ErrorBox(DWORD pid);
 // A message box's text, its line breaks shown as " | ".

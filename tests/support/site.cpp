@@ -15,19 +15,6 @@ std::string Env(const char* name) {
     return value;
 }
 
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = found.cFileName, path = dir + "\\" + name;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path), RemoveDirectoryA(path.c_str());
-        else DeleteFileA(path.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-}
-
 }  // namespace
 
 std::string WindowsPath(const std::string& unixPath) {
@@ -38,6 +25,7 @@ std::string WindowsPath(const std::string& unixPath) {
 
 std::string ShellExe() { return WindowsPath(Env("KORVANE_EXE")); }
 std::string CheckerExe() { return WindowsPath(Env("KORVANE_CHECK_EXE")); }
+std::string QuickShellExe() { return WindowsPath(Env("KORVANE_QUICK_EXE")); }
 std::string SessionFile(const std::string& name) { return WindowsPath(Env("KORVANE_BUILD_DIR") + "/harness/" + name); }
 
 std::string ReadFileBytes(const std::string& windowsPath) {
@@ -47,10 +35,7 @@ std::string ReadFileBytes(const std::string& windowsPath) {
     return s.str();
 }
 
-Site::Site(const std::string& name)
-    : name_(name), logStart_(ReadFileBytes(SessionFile("www\\requests.log")).size()) {
-    RemoveTree(SessionFile("www\\" + name));
-}
+Site::Site(const std::string& name) : name_(name), logStart_(ReadFileBytes(SessionFile("www\\requests.log")).size()) {}
 
 std::string SiteUrl(const std::string& folder, const std::string& path, bool https) {
     return (https ? "https://skins.test/" : "http://" + Env("KORVANE_TEST_HOST") + "/") + folder + "/" + path;

@@ -9,6 +9,8 @@
 std::string WindowsPath(const std::string& unixPath);
 std::string ShellExe();
 std::string CheckerExe();
+// The shell built with the tests' short fetch limits.
+std::string QuickShellExe();
 // A file below the build tree's test session folder, as a Windows path.
 std::string SessionFile(const std::string& name);
 std::string ReadFileBytes(const std::string& windowsPath);
@@ -18,7 +20,8 @@ std::string SiteUrl(const std::string& folder, const std::string& path = "", boo
 
 class Site {
 public:
-    // Starts the folder empty, with no requests made below it.
+    // A folder of its own for each test (the session starts them all empty);
+    // requests made below it count from here on.
     explicit Site(const std::string& name);
     std::string url(const std::string& path = "", bool https = false) const { return SiteUrl(name_, path, https); }
     void put(const std::string& path, const std::string& bytes) const;

@@ -1,0 +1,3 @@
+#include "remote/fetch_limits.h"
+
+const FetchLimits kFetchLimits = {30000, 120000, 10};

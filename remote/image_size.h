@@ -1,0 +1,15 @@
+// The pixel size an image file declares, read from its header before any
+// picture decoder sees it, so that a few bytes from a server can never ask
+// for gigabytes. No Windows headers: fuzzed and tested natively.
+#pragma once
+#include <cstddef>
+
+constexpr unsigned kMaxImageSide = 16384;
+constexpr unsigned long long kMaxImagePixels = 16777216;  // 4096 x 4096
+
+// The size of a BMP, GIF (its screen or its first frame, whichever reaches
+// further) or JPEG (its first frame); false for any other file, or a header
+// too short to tell.
+bool DeclaredImageSize(const unsigned char* data, std::size_t size, unsigned* width, unsigned* height);
+// Whether an image of that size may be decoded at all.
+bool WithinImageLimits(unsigned width, unsigned height);
