@@ -231,12 +231,15 @@ ShellRun RunShell(const std::string& documentUrl, bool readTexts) {
     ProgressLog log;
     run.start = Now();
     ShellProcess shell(ShellExe(), {documentUrl});
-    DWORD code = 0;
+    // Its own handle: waiting through ShellProcess would take longer than a
+    // millisecond per look.
+    UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, shell.pid()));
     while (!run.visible && Now() < run.start + 30) {
         if (readTexts) log.Read(&run.marks);
         if (!run.splash && !VisibleWindows(shell.pid(), "KorvaneLoader").empty()) run.splash = Now();
         if (!VisibleWindows(shell.pid(), "Korvane").empty()) run.visible = Now();
-        else if (shell.waitForExit(0, &code)) throw std::runtime_error("the shell ended before its window showed");
+        else if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0)
+            throw std::runtime_error("the shell ended before its window showed");
         else Sleep(1);
     }
     if (!run.visible) {
@@ -248,6 +251,7 @@ ShellRun RunShell(const std::string& documentUrl, bool readTexts) {
     if (readTexts) log.Read(&run.marks);
     for (Mark& m : run.marks) m.at = std::min(m.at, run.visible);
     PostMessageA(VisibleWindows(shell.pid(), "Korvane").at(0), WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD code = 0;
     if (!shell.waitForExit(15000, &code)) throw std::runtime_error("the shell did not end after its close command");
     if (code != 1) throw std::runtime_error("the shell ended with exit code " + std::to_string(code));
     return run;

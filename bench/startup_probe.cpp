@@ -1,8 +1,8 @@
 // The start-up benchmark's probe: a program linked like the shell, with its
 // libraries and as a windows program, that stamps its entry on the clock
 // that all processes share and times its own debug strings, so that process
-// start and a debugger's round trip can be told apart from the shell's work.
-// It prints "entry SECONDS string SECONDS" and never runs the shell.
+// start and the cost of a progress text can be told apart from the shell's
+// work. It prints "entry SECONDS string SECONDS" and never runs the shell.
 #include "app/app.h"
 #include "bench/bench_clock.h"
 
