@@ -190,6 +190,16 @@ std::vector<Encoding> Encodings(const Variant& served) {
 
 // ---- the shell, started as a user starts it ----
 
+// Lets go of what the last program left to the system (its windows, its
+// process), and empties the session's log: ShellProcess reads all of it
+// before it starts a program, which would count into the times.
+void Settle() {
+    Sleep(kSettleMs);
+    UniqueKernelHandle log(CreateFileA(SessionFile("stderr.log").c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       TRUNCATE_EXISTING, 0, nullptr));
+}
+
 struct Mark {
     double at;
     std::string text;
@@ -228,9 +238,7 @@ struct ShellRun {
 };
 
 ShellRun RunShell(const std::string& documentUrl, bool readTexts) {
-    // What the last program left to the system (its windows, its process)
-    // is let go first.
-    Sleep(kSettleMs);
+    Settle();
     ShellRun run;
     ProgressLog log;
     run.start = Now();
@@ -310,7 +318,7 @@ void AddPhases(const ShellRun& run, Samples& out, const Variant& v) {
 
 // From process start to the probe's entry, and one of its debug strings.
 void RunProbe(Samples& out) {
-    Sleep(kSettleMs);
+    Settle();
     char self[MAX_PATH];
     const std::string path(self, GetModuleFileNameA(nullptr, self, sizeof self));
     const double start = Now();
