@@ -1,6 +1,15 @@
 #!/usr/bin/env python3
 """Draws the demo skin: the main skin, the loader picture and the eighteen
-button images, as 8-bit palette BMP files, plus the parameter document.
+button images, plus the parameter document.
+
+The shell pauses 5 ms after every 4 KiB it downloads, so every byte of a skin
+is start-up time, and every file at least one pause. The pictures are drawn in
+a palette of a few colours, so that they stay exact in a compact lossless
+format: the skin as a GIF (no transparency index, so the key colour stays
+exact), a 600 by 420 picture in one 4 KiB piece; the splash and the buttons as
+run-length encoded 8-bit BMP files, each under 4 KiB as well. Those small
+pictures would cost one pause as GIF files too, but the picture decoder takes
+BMP files quicker. The demo thus keeps both of the decoder's paths in use.
 
 The images are committed; run this again only to change the drawing:
     python3 demo/make_skin.py demo/skin
@@ -29,18 +38,74 @@ PALETTE = [
 ]
 
 
+def write_gif(path, width, height, pixel):
+    """pixel(x, y) -> palette index; writes a GIF87a file (no extension
+    blocks, so no transparency index) with an LZW-compressed image."""
+    bits = max(2, (len(PALETTE) - 1).bit_length())
+    clear, end = 1 << bits, (1 << bits) + 1
+    palette = b"".join(bytes(c) for c in PALETTE) + b"\0" * 3 * ((1 << bits) - len(PALETTE))
+    codes = bytearray()
+    acc = used = 0
+
+    def put(code, size):
+        nonlocal acc, used
+        acc |= code << used
+        used += size
+        while used >= 8:
+            codes.append(acc & 0xFF)
+            acc >>= 8
+            used -= 8
+
+    # Classic LZW: a table of (prefix code, index) pairs, restarted with a
+    # clear code when the 12-bit codes run out.
+    size, table, next_code = bits + 1, {}, end + 1
+    put(clear, size)
+    pixels = [pixel(x, y) for y in range(height) for x in range(width)]
+    prefix = pixels[0]
+    for k in pixels[1:]:
+        known = table.get((prefix, k))
+        if known is not None:
+            prefix = known
+            continue
+        put(prefix, size)
+        if next_code < 4096:
+            table[(prefix, k)] = next_code
+            next_code += 1
+            if next_code > (1 << size) and size < 12:
+                size += 1
+        else:
+            put(clear, size)
+            size, table, next_code = bits + 1, {}, end + 1
+        prefix = k
+    put(prefix, size)
+    put(end, size)
+    if used:
+        codes.append(acc & 0xFF)
+    blocks = b"".join(bytes([len(codes[i:i + 255])]) + codes[i:i + 255] for i in range(0, len(codes), 255))
+    screen = struct.pack("<6sHHBBB", b"GIF87a", width, height, 0x80 | (bits - 1) << 4 | (bits - 1), 0, 0)
+    image = struct.pack("<cHHHHBB", b",", 0, 0, width, height, 0, bits)
+    with open(path, "wb") as f:
+        f.write(screen + palette + image + blocks + b"\0;")
+
+
 def write_bmp(path, width, height, pixel):
-    """pixel(x, y) -> palette index; writes a bottom-up 8-bit BMP."""
-    stride = (width + 3) & ~3
+    """pixel(x, y) -> palette index; writes a bottom-up 8-bit BMP, its rows
+    run-length encoded (BI_RLE8): runs of one index as (count, index) pairs,
+    each row closed by (0, 0) and the picture by (0, 1)."""
     rows = bytearray()
     for y in range(height - 1, -1, -1):
-        row = bytes(pixel(x, y) for x in range(width))
-        rows += row + b"\0" * (stride - width)
+        x = 0
+        while x < width:
+            index, start = pixel(x, y), x
+            while x < width and x - start < 255 and pixel(x, y) == index:
+                x += 1
+            rows += bytes([x - start, index])
+        rows += b"\0\0"
+    rows += b"\0\1"
     palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE)
-    palette += b"\0" * (4 * 256 - len(palette))
     offset = 14 + 40 + len(palette)
     header = struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(rows), 2835, 2835, 256, 0)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(rows), 2835, 2835, len(PALETTE), 0)
     with open(path, "wb") as f:
         f.write(header + info + palette + rows)
 
@@ -135,10 +200,10 @@ DOCUMENT = """<html><head><title>Korvane demo skin</title></head><body>
 <korvane>
   <APP_TITLE>Korvane Demo</APP_TITLE>
   <IMAGES_PATH>http://127.0.0.53/demo/</IMAGES_PATH>
-  <SKIN>skin.bmp</SKIN>
+  <SKIN>{skin}</SKIN>
   <APP_START_POS>212,174</APP_START_POS>
   <APP_TOP_MOST>false</APP_TOP_MOST>
-  <APP_LOADER_IMAGE>loader.bmp</APP_LOADER_IMAGE>
+  <APP_LOADER_IMAGE>{loader}</APP_LOADER_IMAGE>
   <APP_LOADER_POS>0,0</APP_LOADER_POS>
   <APP_LOADER_TEXT_COLOR>96BEF0</APP_LOADER_TEXT_COLOR>
   <APP_BROWSER_RECT>{browser}</APP_BROWSER_RECT>
@@ -152,20 +217,30 @@ DOCUMENT = """<html><head><title>Korvane demo skin</title></head><body>
 """
 
 
+# The one picture drawn as a GIF; all others are BMP files.
+GIF_PICTURE = "skin"
+
+
+def write_picture(out, name, width, height, pixel):
+    """Writes NAME.gif for GIF_PICTURE, else NAME.bmp; returns the file name."""
+    file = name + (".gif" if name == GIF_PICTURE else ".bmp")
+    (write_gif if name == GIF_PICTURE else write_bmp)(os.path.join(out, file), width, height, pixel)
+    return file
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "skin")
     os.makedirs(out, exist_ok=True)
-    write_bmp(os.path.join(out, "skin.bmp"), SKIN_W, SKIN_H, skin_pixel)
-    write_bmp(os.path.join(out, "loader.bmp"), LOADER_W, LOADER_H, loader_pixel)
+    skin = write_picture(out, "skin", SKIN_W, SKIN_H, skin_pixel)
+    loader = write_picture(out, "loader", LOADER_W, LOADER_H, loader_pixel)
     lines = []
     for name, (x, y) in BUTTONS.items():
         lines.append(f"  <BUTTON_{name}_POS>{x},{y}</BUTTON_{name}_POS>")
         for state, suffix in (("normal", "NORMAL"), ("hot", "HOT"), ("pressed", "CLICK")):
-            file = f"{name.lower()}_{state}.bmp"
-            write_bmp(os.path.join(out, file), BUTTON_SIZE, BUTTON_SIZE, button_pixel(name, state))
+            file = write_picture(out, f"{name.lower()}_{state}", BUTTON_SIZE, BUTTON_SIZE, button_pixel(name, state))
             lines.append(f"  <BUTTON_{name}_{suffix}>{file}</BUTTON_{name}_{suffix}>")
-    doc = DOCUMENT.format(browser=",".join(map(str, BROWSER)), status=",".join(map(str, STATUS)),
-                          buttons="\n".join(lines))
+    doc = DOCUMENT.format(skin=skin, loader=loader, browser=",".join(map(str, BROWSER)),
+                          status=",".join(map(str, STATUS)), buttons="\n".join(lines))
     with open(os.path.join(out, "korvane.xml"), "w", newline="\r\n") as f:
         f.write(doc)
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the shell and the start-up benchmark as a Release build in
 # build/bench and runs the benchmark under Wine: the shell on the demo skin
-# served from loopback, against a plain download of the same files.
+# served from loopback, as served and as BMP, against a plain download of the
+# same files. The load average before and after is printed with it: the
+# figures mean little on a busy machine.
 #   scripts/bench.sh [--runs N]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,9 +12,11 @@ bash scripts/setup.sh
 build=$root/build/bench
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
-cmake --build "$build" --target korvane startup_bench
+cmake --build "$build" -j 2 --target korvane startup_bench startup_probe
 status=0
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 KORVANE_BUILD_DIR=$build KORVANE_EXE=$build/korvane.exe \
-    tests/harness/wine-run.sh "$build/tests/startup_bench.exe" "$@" || status=$?
+    tests/harness/wine-run.sh "$build/bench/startup_bench.exe" "$@" || status=$?
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 tests/harness/session.sh stop "$build" || true
 exit $status

@@ -36,7 +36,7 @@ has() { [[ $1 == *"$2"* ]]; }  # text, fragment
 check "demo.sh in a new Wine prefix" env KORVANE_DEMO_STATE="$work/demo" KORVANE_DEMO_SCREENSHOT="$work/demo.png" \
     bash scripts/demo.sh
 border() { convert "$1" -crop "12x300+$2" +repage "$work/$3.png" 2>/dev/null || true; }
-border demo/skin/skin.bmp 4+60 skin-border && border "$work/demo.png" 216+234 shot-border
+border demo/skin/skin.gif 4+60 skin-border && border "$work/demo.png" 216+234 shot-border
 check "the demo's screenshot shows the main window" compare -metric AE -fuzz 3% "$work/skin-border.png" "$work/shot-border.png" null:
 
 # Bad input: its message, and dist/ as it was.
@@ -49,7 +49,7 @@ while IFS='|' read -r message args; do
 done <<'EOF'
 must start with http:// or https://|--name Acme --url ftp://portal.example.com/korvane.xml
 must start with http:// or https://|--name Acme --url portal.example.com/korvane.xml
-is not a Windows icon|--name Acme --url https://portal.example.com/k.xml --icon demo/skin/skin.bmp
+is not a Windows icon|--name Acme --url https://portal.example.com/k.xml --icon demo/skin/skin.gif
 cannot be in a file name|--name Acme/Portal --url https://portal.example.com/k.xml
 cannot be in a file name|--name Acme?Portal --url https://portal.example.com/k.xml
 reserved by Windows|--name Com1 --url https://portal.example.com/k.xml
