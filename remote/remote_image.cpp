@@ -86,9 +86,8 @@ HBITMAP DecodeImage(const char* bytes, std::uint32_t length) {
     OLE_HANDLE handle = 0;
     if (picture->get_Handle(&handle) != S_OK || handle == 0) return nullptr;
 
-    // The picture owns its bitmap and would delete it on release, so it is
-    // kept for the rest of the process and the caller deletes the bitmap. A
-    // copy instead would cost a pass over every picture's pixels at start-up.
-    picture.detach();
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    // The picture owns its bitmap and deletes it on release: the caller gets
+    // a copy of its own, and the picture goes now rather than at exit.
+    return static_cast<HBITMAP>(CopyImage(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)),
+                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
