@@ -53,7 +53,8 @@ HRESULT STDMETHODCALLTYPE Other(void* face) {
 HRESULT STDMETHODCALLTYPE QueryInterface(void* face, REFIID iid, void** out) {
     static const std::pair<const IID*, Face> kAnswers[] = {
         {&IID_IUnknown, kObject}, {&IID_IOleObject, kObject}, {&IID_IOleInPlaceObject, kInPlace},
-        {&IID_IConnectionPointContainer, kContainer}, {&IID_IWebBrowser2, kBrowser}};
+        {&IID_IConnectionPointContainer, kContainer}, {&IID_IWebBrowser2, kBrowser},
+        {&DIID_DWebBrowserEvents2, kPoint}};  // the connection point of that name
     FakeControl* c = Self(face);
     *out = nullptr;
     for (const IID& refused : c->owner->refused()) {
@@ -93,15 +94,6 @@ HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* si
         DWORD cookie = 0;
         CoRegisterClassObject(kHeld, static_cast<IUnknown*>(face), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     }
-    return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE FindConnectionPoint(void* face, REFIID iid, IConnectionPoint** out) {
-    *out = nullptr;
-    if (!IsEqualIID(iid, DIID_DWebBrowserEvents2)) return CONNECT_E_NOCONNECTION;
-    FakeControl* c = Self(face);
-    ++c->refs;
-    *out = reinterpret_cast<IConnectionPoint*>(&c->faces[kPoint]);
     return S_OK;
 }
 
@@ -148,7 +140,9 @@ struct Tables {
         slots[kInPlace][7] = Slot(+[](void* f, const RECT* position, const RECT* clip) {
             return Call(f, "SetObjectRects " + Text(position) + " clip " + Text(clip)), S_OK;
         });
-        slots[kContainer][4] = Slot(&FindConnectionPoint);
+        slots[kContainer][4] = Slot(+[](void* f, REFIID iid, void** point) {
+            return QueryInterface(f, iid, point) == S_OK ? S_OK : CONNECT_E_NOCONNECTION;
+        });
         slots[kPoint][5] = Slot(&Advise);
         slots[kPoint][6] = Slot(+[](void* f, DWORD cookie) { return Call(f, "Unadvise " + std::to_string(cookie)), S_OK; });
         slots[kBrowser][7] = Slot(+[](void* f) { return Call(f, "GoBack"), S_OK; });
