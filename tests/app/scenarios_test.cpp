@@ -67,9 +67,8 @@ const Scenario kScenarios[] = {
      {"exit 1", "main -38,354 1101x61 normal \"\"", "loader 300,10 301x201 topmost", "!child CBITBUTTON*",
       "requests /doc.xml /img/loader-301x201.bmp /img/skin-1101x61.bmp " + Images("close") +
           " /img/refresh-click-20x16.bmp /img/refresh-20x16.bmp",
-      "progress *|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Getting Minimizee Button "
-      "Images|Getting Browser GoBack Button Images|Getting Browser GoForward Button Images|Getting Browser GoHome "
-      "Button Images|Getting Browser Refresh Button Images|Done Loading|Getting Top Most Parameter"}},
+      "progress *|Getting Browser Refresh Button Images|Done Loading|Getting Top Most Parameter", "!progress *Loading Image*",
+      "!progress *Loaded Image*"}},
     {"missing skin",
      {{"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 0", kParameterError + "Parameter: SKIN", "box-order ok", "main -",

@@ -1,7 +1,6 @@
-// Arbitrary bytes as a fetched image's header, then as a fetched parameter
-// document: load it, then make every
-// lookup the shell makes into destinations of exactly the stated capacity, so
-// that the sanitizers see any overrun, and check what the lookups promise.
+// Arbitrary bytes as a fetched image's header and as a fetched document:
+// every lookup the shell makes, into destinations of exactly their capacity
+// so that the sanitizers see any overrun, and what the lookups promise.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>

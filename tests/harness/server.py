@@ -75,7 +75,7 @@ class Server(http.server.ThreadingHTTPServer):
     allow_reuse_address = False  # a taken address must make us move on
 
     def handle_error(self, request, client_address):
-        pass  # a client that hangs up or refuses our certificate is a test's business
+        pass  # a client that hangs up or refuses the certificate is the test's business
 
     def get_request(self):
         conn, addr = super().get_request()
@@ -86,15 +86,11 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def tls_context():
-    contexts = {}
-    for name in os.listdir(CERTS):
-        if name.endswith(".pem"):
-            contexts[name[:-4]] = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-            contexts[name[:-4]].load_cert_chain(os.path.join(CERTS, name))
-
-    def pick(sock, server_name, _):
-        sock.context = contexts.get(server_name or "", contexts["default"])
-    contexts["default"].sni_callback = pick
+    contexts = {name[:-4]: ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER) for name in os.listdir(CERTS)}
+    for name, context in contexts.items():
+        context.load_cert_chain(os.path.join(CERTS, name + ".pem"))
+    contexts["default"].sni_callback = lambda sock, name, _: setattr(
+        sock, "context", contexts.get(name or "", contexts["default"]))
     return contexts["default"]
 
 

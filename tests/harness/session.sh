@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Starts or stops what the Windows tests of one build tree share: an Xvfb
-# display, one persistent wineserver over a Wine prefix inside the tree, the
-# test web server, and the certificates and hosts file that let it answer
-# https://skins.test (trusted through a test CA) and https://rogue.test
-# (signed by nobody the system knows).
+# display, one wineserver over a Wine prefix inside the tree, the test web
+# server, and the certificates and hosts file for https://skins.test (a test
+# CA's) and https://rogue.test (signed by nobody the system knows).
 #   session.sh start|stop BUILD_DIR    (start is idempotent)
 set -euo pipefail
 build=$(cd "$2" && pwd)
@@ -12,8 +11,7 @@ state="$build/harness"
 mkdir -p "$state"
 exec 9>"$state/lock"
 flock 9
-# Daemons started here must not keep the lock (fd 9) or the caller's output
-# open, or every later start would block and ctest would wait for them.
+# Daemons must not keep the lock (fd 9) or the caller's output open.
 wine=/usr/lib/wine
 export WINEPREFIX="$state/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 alive() { [ -f "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }

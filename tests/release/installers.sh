@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The release as a newcomer and a deployer meet it: the demo's first run in a new Wine prefix;
-# brand.sh's refusals, branding and signing; in that prefix the plain and a branded installer
-# side by side, run against the guide's nginx example, and uninstalled. Needs dist/ from
-# scripts/release.sh. In a network namespace of its own, 127.0.0.53:80 (the built-in URL) is ours.
+# The release as a newcomer and a deployer meet it: the demo's first run in a new Wine prefix; brand.sh;
+# the plain and a branded installer side by side, against the guide's nginx example, and uninstalled.
+# Needs dist/ from release.sh. In a network namespace of its own 127.0.0.53:80, the built-in URL, is ours.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -138,9 +137,8 @@ for entry in "${installs[@]}"; do
     check "$name.lnk's argument" test "$(field 'Command line arguments')" = "${argument:+\"$argument\"}"
     check "$name.lnk's icon" test "$(field 'Icon location')" = "$icon_path"
     key=$($wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" 2>&1 | tr -d '\r')$'\n' || true
-    for value in "DisplayName    REG_SZ    $name" "DisplayVersion    REG_SZ    $version" \
-        "Publisher    REG_SZ    $publisher" "DisplayIcon    REG_SZ    $icon_path" \
-        "UninstallString    REG_SZ    \"$win_dir\\uninstall.exe\"" \
+    for value in "DisplayName    REG_SZ    $name" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $publisher" \
+        "DisplayIcon    REG_SZ    $icon_path" "UninstallString    REG_SZ    \"$win_dir\\uninstall.exe\"" \
         "QuietUninstallString    REG_SZ    \"$win_dir\\uninstall.exe\" /S"; do
         check "$name's uninstall entry: $value" has "$key" "    $value"$'\n'
     done

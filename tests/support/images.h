@@ -1,5 +1,4 @@
-// Pictures of known pixels as the files a server would send (BMP, GIF), the
-// bitmaps the shell would make of them, and regions to compare outlines.
+// Pictures of known pixels as files a server would send, and outlines.
 #pragma once
 #include <windows.h>
 
@@ -22,8 +21,7 @@ std::string BmpFile(const Picture& picture, int bits = 24, bool topDown = false)
 // A GIF file (LZW-compressed, at most 256 colours, no transparency).
 std::string GifFile(const Picture& picture);
 
-// The outline of a skin built the literal way, one GetPixel and one region
-// operation per pixel: the reference for faster builds.
+// The outline built the literal way, a GetPixel and a region a pixel.
 HRGN PerPixelRegion(HBITMAP bitmap);
 // A file's picture, decoded as the shell decodes the ones it downloads.
 HBITMAP Decoded(const std::string& file);

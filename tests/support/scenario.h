@@ -1,6 +1,5 @@
-// The whole program against documents and images on the test server, seen
-// from outside: one scenario is a document, its images and an argument in,
-// and a report out, one line per thing a user or the server can see.
+// The whole program against the test server: a document, its images and an
+// argument in, a report out, a line for each thing a user or server can see.
 #pragma once
 #include <cstdint>
 #include <ostream>
@@ -43,8 +42,7 @@ Params operator+(Params a, const Params& b);
 // the shell's path. In expected lines '*' matches any text, and a line
 // starting with '!' must match none.
 std::vector<std::string> RunScenario(const Scenario& s);
-// Puts the scenario's document and images on the test server; the program's
-// arguments go to args.
+// Puts the document and images on the server; the arguments go to args.
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args);
 void PrintTo(const Scenario& s, std::ostream* out);
 // The scenario's name as a test's name.

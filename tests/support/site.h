@@ -1,6 +1,4 @@
-// The test web server as one test sees it: a folder of its own on the
-// server, whose files it writes and whose requests it reads back, and the
-// programs under test.
+// The test web server as one test sees it, and the programs under test.
 #pragma once
 #include <string>
 #include <vector>
@@ -27,8 +25,7 @@ public:
     void put(const std::string& path, const std::string& bytes) const;
     // How the server sends the file at path (see tests/harness/server.py).
     void reply(const std::string& path, const std::string& json) const { put(path + ".reply", json); }
-    // The requests made below the folder, in order: "GET /path HTTP/1.1"
-    // followed by the headers, each after a tab; the folder left out.
+    // In order, "GET /path HTTP/1.1" and each header after a tab; the folder left out.
     std::vector<std::string> requests() const;
 
 private:
