@@ -8,16 +8,11 @@ namespace {
 
 const Params kBasic = {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}};
 
-const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"},
-                            {"SKIN", "skin-301x201.bmp"},
-                            {"APP_LOADER_IMAGE", "loader-301x201.bmp"},
-                            {"APP_LOADER_POS", "0,0"},
-                            {"APP_LOADER_TEXT_COLOR", "FFFFFF"},
-                            {"APP_TOP_MOST", "yes"},
-                            {"APP_BROWSER_RECT", "10,30,281,120"},
-                            {"APP_NAVIGATE_TO", "{site}page/start.html"},
-                            {"APP_STATUS_RECT", "120,175,150,20"},
-                            {"APP_STATUS_COLOR", "00FF00"}} +
+const Params kFull = Params{{"APP_TITLE", "Korvane Test Shell"}, {"SKIN", "skin-301x201.bmp"},
+                            {"APP_LOADER_IMAGE", "loader-301x201.bmp"}, {"APP_LOADER_POS", "0,0"},
+                            {"APP_LOADER_TEXT_COLOR", "FFFFFF"}, {"APP_TOP_MOST", "yes"},
+                            {"APP_BROWSER_RECT", "10,30,281,120"}, {"APP_NAVIGATE_TO", "{site}page/start.html"},
+                            {"APP_STATUS_RECT", "120,175,150,20"}, {"APP_STATUS_COLOR", "00FF00"}} +
                      Button("CLOSE", "270,5") + Button("MIN", "245,5") + Button("BACK", "10,175") +
                      Button("FORWARD", "35,175") + Button("HOME", "60,175") + Button("REFRESH", "85,175");
 

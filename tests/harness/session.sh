@@ -62,7 +62,7 @@ start() {
     daemon "$wine/wine64" cmd /c exit || true
     if ! alive "$state/server.pid"; then
         [ -f "$state/certs/bundle.crt" ] || certificates
-        rm -rf "$state/www" "$state/host" && mkdir -p "$state/www"
+        rm -rf "$state/www" "$state/host" && mkdir -p "$state/www" && : >"$state/stderr.log"
         python3 "$here/server.py" "$state/www" "$state/host" "$state/certs/served" \
             >>"$state/daemons.log" 2>&1 9>&- </dev/null &
         echo $! >"$state/server.pid"
