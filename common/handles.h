@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <wininet.h>
+#include <cstdlib>
 #include <utility>
 
 template <typename T, typename Deleter>
@@ -36,6 +37,7 @@ struct DcDeleter { void operator()(HDC h) const { DeleteDC(h); } };
 struct InternetDeleter { void operator()(HINTERNET h) const { InternetCloseHandle(h); } };
 struct KernelHandleDeleter { void operator()(HANDLE h) const { CloseHandle(h); } };
 struct GlobalDeleter { void operator()(HGLOBAL h) const { GlobalFree(h); } };
+struct MallocDeleter { void operator()(void* p) const { std::free(p); } };
 
 using UniqueBitmap = UniqueHandle<HBITMAP, GdiObjectDeleter>;
 using UniqueRegion = UniqueHandle<HRGN, GdiObjectDeleter>;
@@ -45,6 +47,8 @@ using UniqueDC = UniqueHandle<HDC, DcDeleter>;
 using UniqueInternet = UniqueHandle<HINTERNET, InternetDeleter>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleDeleter>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, GlobalDeleter>;
+template <typename T>
+using UniqueMalloc = UniqueHandle<T*, MallocDeleter>;
 
 // GetDC / ReleaseDC.
 class WindowDC {

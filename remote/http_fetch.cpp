@@ -7,15 +7,11 @@
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
 // Reads the body into one malloc block with room for a terminator. Only a
 // body that ends cleanly, with every byte the server announced, is a body: a
 // cut one would decode into a picture with made-up rows.
 char* ReadBody(HttpResponse& response, std::uint32_t* bodyLength) {
-    UniqueHandle<void*, FreeDeleter> block(std::malloc(kReadChunkBytes));
+    UniqueMalloc<void> block(std::malloc(kReadChunkBytes));
     if (!block) return nullptr;
     std::uint32_t pos = 0;
     char scratch[kReadChunkBytes];

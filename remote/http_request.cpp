@@ -16,17 +16,13 @@ namespace {
 constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
 // Opens the internet handle the way the system's proxy settings say.
 UniqueInternet OpenInternet() {
     DWORD size = 0;
     InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, nullptr, &size);
     // Anything shorter than the record itself cannot be read safely.
     if (size < sizeof(INTERNET_PROXY_INFO)) return UniqueInternet();
-    UniqueHandle<void*, FreeDeleter> settings(std::malloc(size));
+    UniqueMalloc<void> settings(std::malloc(size));
     if (!settings || !InternetQueryOptionA(nullptr, INTERNET_OPTION_PROXY, settings.get(), &size))
         return UniqueInternet();
 

@@ -12,17 +12,7 @@
 #include <olectl.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-
-namespace {
-
-struct FreeDeleter {
-    void operator()(char* p) const { std::free(p); }
-};
-using UniqueBody = UniqueHandle<char*, FreeDeleter>;
-
-}  // namespace
 
 HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     char fileName[kValueCapacity];
@@ -50,7 +40,7 @@ HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     if (urlLength < 0 || static_cast<std::size_t>(urlLength) >= sizeof url) return nullptr;
 
     std::uint32_t length = 0;
-    UniqueBody body(HttpGetUrl(url, &length));
+    UniqueMalloc<char> body(HttpGetUrl(url, &length));
     if (!body || length == 0) return nullptr;
     return DecodeImage(body.get(), length);
 }
