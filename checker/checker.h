@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,20 @@ const NumberUse kPosition = {2, {"x", "y", "", ""}, false};
 const NumberUse kRectangle = {4, {"x", "y", "width", "height"}, false};
 const NumberUse kStatusRectangle = {4, {"x", "y", "width", "height"}, true};
 const NumberUse kLoaderPosition = {2, {"top", "left", "", ""}, true};
+
+// The context text that the shell's error box would show stays as it is
+// while the checker looks parameters up of its own accord.
+class KeptContext {
+public:
+    explicit KeptContext(CRemoteParams& doc) : doc_(doc) { std::memcpy(saved_, doc.contextText, sizeof saved_); }
+    ~KeptContext() { std::memcpy(doc_.contextText, saved_, sizeof saved_); }
+    KeptContext(const KeptContext&) = delete;
+    KeptContext& operator=(const KeptContext&) = delete;
+
+private:
+    CRemoteParams& doc_;
+    char saved_[sizeof CRemoteParams::contextText];
+};
 
 struct BuiltButton {
     std::string label;

@@ -37,11 +37,8 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
     QueryPerformanceCounter(&after);
     UniqueBitmap owner(bitmap);
 
-    char fileName[kValueCapacity];
-    char saved[sizeof doc_.contextText];
-    std::memcpy(saved, doc_.contextText, sizeof saved);
-    const bool present = doc_.GetParamString(name, fileName, sizeof fileName) != nullptr;
-    std::memcpy(doc_.contextText, saved, sizeof saved);
+    std::string fileName;
+    const bool present = FullValue(name, &fileName) && fileName.size() < kValueCapacity;
 
     if (!present) {
         ReportLine("PARAM %s missing -> %s", name, whenMissing);
@@ -54,9 +51,8 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;
-        std::memcpy(saved, doc_.contextText, sizeof saved);
+        const KeptContext kept(doc_);
         Text(param::kImagesPath, "every image load fails", nullptr);
-        std::memcpy(doc_.contextText, saved, sizeof saved);
     }
     if (doc_.imagesPath[0] == '\0') {
         ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, whenMissing);

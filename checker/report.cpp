@@ -94,11 +94,9 @@ void Checker::StopWithParameterError() {
 }
 
 bool Checker::FullValue(const char* name, std::string* value) {
-    char saved[sizeof doc_.contextText];
-    std::memcpy(saved, doc_.contextText, sizeof saved);
+    const KeptContext kept(doc_);
     std::vector<char> buffer(kMaxBodyBytes + 2);
     const bool present = doc_.GetParamString(name, buffer.data(), buffer.size()) != nullptr;
-    std::memcpy(doc_.contextText, saved, sizeof saved);
     if (present && value) *value = buffer.data();
     return present;
 }
