@@ -6,6 +6,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "remote/image_size.h"
+
 namespace check {
 
 namespace {
@@ -45,23 +47,6 @@ std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int count) 
 
 bool StartsWith(const std::string& bytes, const char* prefix, std::size_t length, std::size_t at = 0) {
     return bytes.size() >= at + length && bytes.compare(at, length, prefix, length) == 0;
-}
-
-// Whether the blocks between a GIF's colour table and its first picture
-// hold a graphic control extension with the transparency flag.
-bool GifHasTransparency(const std::string& bytes) {
-    if (bytes.size() < 13) return false;
-    const unsigned flags = static_cast<unsigned char>(bytes[10]);
-    std::size_t at = 13 + ((flags & 0x80) ? 3u * (2u << (flags & 7)) : 0u);
-    while (at + 1 < bytes.size() && bytes[at] == '\x21') {
-        const bool control = bytes[at + 1] == '\xF9';
-        at += 2;
-        if (control && at + 1 < bytes.size() && (bytes[at + 1] & 1)) return true;
-        // Sub-blocks, each after its length, up to an empty one.
-        while (at < bytes.size() && bytes[at] != '\0') at += 1 + static_cast<unsigned char>(bytes[at]);
-        ++at;
-    }
-    return false;
 }
 
 int EditDistance(const std::string& a, const std::string& b) {
@@ -204,7 +189,7 @@ FileFormat SniffFormat(const std::string& bytes) {
         f.bmpRunLength = header >= 40 && (LittleEndian(bytes, 30, 4) == 1 || LittleEndian(bytes, 30, 4) == 2);
     } else if (StartsWith(bytes, "GIF87a", 6) || StartsWith(bytes, "GIF89a", 6)) {
         f.kind = FileKind::Gif;
-        f.gifTransparent = GifHasTransparency(bytes);
+        GifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &f.gifTransparent);
     } else if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
         f.kind = FileKind::Jpeg;
     } else if (StartsWith(bytes, "\x89PNG", 4)) {

@@ -27,23 +27,13 @@ bool Bmp(const unsigned char* d, std::size_t n, unsigned* w, unsigned* h) {
 }
 
 bool Gif(const unsigned char* d, std::size_t n, unsigned* w, unsigned* h) {
-    if (n < 13) return false;
-    *w = Little16(d + 6);
-    *h = Little16(d + 8);
-    std::size_t at = 13 + (d[10] & 0x80 ? 3u << ((d[10] & 7) + 1) : 0);
-    while (at < n) {
-        if (d[at] == 0x2C) {  // the first frame, which may reach past the screen
-            if (at + 9 > n) return false;
-            *w = std::max(*w, Little16(d + at + 1) + Little16(d + at + 5));
-            *h = std::max(*h, Little16(d + at + 3) + Little16(d + at + 7));
-            return true;
-        }
-        if (d[at] != 0x21 || at + 2 >= n) return false;
-        for (at += 2; at < n && d[at] != 0; at += d[at] + 1u) {
-        }
-        ++at;
-    }
-    return false;
+    bool transparent = false;
+    const std::size_t at = GifFirstFrame(d, n, &transparent);
+    if (at == 0 || at + 9 > n) return false;
+    // The first frame may reach past the screen.
+    *w = std::max(Little16(d + 6), Little16(d + at + 1) + Little16(d + at + 5));
+    *h = std::max(Little16(d + 8), Little16(d + at + 3) + Little16(d + at + 7));
+    return true;
 }
 
 bool Jpeg(const unsigned char* d, std::size_t n, unsigned* w, unsigned* h) {
@@ -72,6 +62,24 @@ bool Jpeg(const unsigned char* d, std::size_t n, unsigned* w, unsigned* h) {
 }
 
 }  // namespace
+
+std::size_t GifFirstFrame(const unsigned char* d, std::size_t n, bool* transparent) {
+    *transparent = false;
+    if (n < 13) return 0;
+    std::size_t at = 13 + (d[10] & 0x80 ? 3u << ((d[10] & 7) + 1) : 0);
+    while (at < n) {
+        if (d[at] == 0x2C) return at;
+        if (d[at] != 0x21 || at + 2 >= n) return 0;
+        const bool control = d[at + 1] == 0xF9;
+        at += 2;
+        if (control && at + 1 < n && (d[at + 1] & 1)) *transparent = true;
+        // Sub-blocks, each after its length, up to an empty one.
+        for (; at < n && d[at] != 0; at += d[at] + 1u) {
+        }
+        ++at;
+    }
+    return 0;
+}
 
 bool DeclaredImageSize(const unsigned char* data, std::size_t size, unsigned* width, unsigned* height) {
     if (!data || size < 4) return false;

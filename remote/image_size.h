@@ -11,5 +11,10 @@ constexpr unsigned long long kMaxImagePixels = 16777216;  // 4096 x 4096
 // further) or JPEG (its first frame); false for any other file, or a header
 // too short to tell.
 bool DeclaredImageSize(const unsigned char* data, std::size_t size, unsigned* width, unsigned* height);
+// Where a GIF's first image descriptor stands, past its colour table and the
+// extension blocks before it; 0 when the file ends first or holds anything
+// else there. *transparent says whether a graphic control extension on the
+// way sets the transparency flag.
+std::size_t GifFirstFrame(const unsigned char* data, std::size_t size, bool* transparent);
 // Whether an image of that size may be decoded at all.
 bool WithinImageLimits(unsigned width, unsigned height);
