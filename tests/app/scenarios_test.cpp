@@ -29,6 +29,10 @@ const std::vector<std::string> kRefused = {"exit 0", "box -", "main -", "opened 
 // A document that could not be had: it goes to the browser.
 const std::vector<std::string> kToBrowser = {"exit 0", "box -", "main -", "opened {doc}"};
 
+// A start page not on the web: a blank page, and the shell as ever.
+const std::vector<std::string> kBlankStart = {"exit 1", "main 452,339 120x90 normal \"\"",
+                                              "calls *|WebBrowser_Navigate *(L\"about:blank\" *"};
+
 const Scenario kScenarios[] = {
     {"full document",
      kFull,
@@ -122,6 +126,9 @@ const Scenario kScenarios[] = {
      {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
       {"APP_NAVIGATE_TO", "{site}page/" + std::string(290, 'p') + ".html"}},
      {"exit 1", "page-requests /page/" + std::string(290, 'p') + ".html"}},
+    {"a local file as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "file:///C:/windows/win.ini"}}, kBlankStart},
+    {"a share as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "\\\\127.0.0.75\\share\\x.html"}}, kBlankStart},
+    {"script as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "javascript:alert(1)"}}, kBlankStart},
     // A skin served over https, and a server whose certificate nobody signed.
     {"a whole skin over https",
      {{"IMAGES_PATH", "{https}img/"}, {"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},

@@ -159,7 +159,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
     std::vector<std::string> report;
-    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args);
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",trace+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
@@ -186,7 +186,13 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     if (!sawMain) report.push_back("main -");
     if (!sawLoader) report.push_back("loader -");
     if (sawMain && sawLoader) report.push_back(overlap ? "order both-at-once" : "order splash-then-main");
-    report.push_back("progress " + Joined(shell.progressTexts(), "|"));
+    std::vector<std::string> progress, calls;
+    for (const auto& t : shell.logged("OutputDebugStringA \"Korvane: ")) progress.push_back(t.substr(0, t.rfind('"')));
+    report.push_back("progress " + Joined(progress, "|"));
+    for (const auto& t : shell.logged(":trace:"))
+        for (const char* call : {":CoInternetSetFeatureEnabled ", ":create_webbrowser ", ":WebBrowser_Navigate "})
+            if (t.find(call) != std::string::npos) calls.push_back(t.substr(t.find(':') + 1));
+    report.push_back("calls " + Joined(calls, "|"));
     // The start page comes whenever the control gets to it: it has a line
     // of its own.
     std::vector<std::string> paths, pages;
