@@ -29,6 +29,13 @@ const std::vector<std::string> kRefused = {"exit 0", "box -", "main -", "opened 
 // A document that could not be had: it goes to the browser.
 const std::vector<std::string> kToBrowser = {"exit 0", "box -", "main -", "opened {doc}"};
 
+// Each protection switched on for the whole process, before the control is made.
+std::string Protected(std::string calls = "calls ") {
+    for (int f : {1, 2, 3, 4, 5, 7, 8, 10, 11, 12, 14, 15, 16, 17, 21})
+        calls += "CoInternetSetFeatureEnabled (" + std::to_string(f) + ", 00000002, 1)|";
+    return calls + "create_webbrowser *";
+}
+
 // A start page not on the web: a blank page, and the shell as ever.
 const std::vector<std::string> kBlankStart = {"exit 1", "main 452,339 120x90 normal \"\"",
                                               "calls *|WebBrowser_Navigate *(L\"about:blank\" *"};
@@ -52,7 +59,7 @@ const Scenario kScenarios[] = {
           Images("back") + " " + Images("forward") + " " + Images("home") + " " + Images("refresh"),
       "first-request GET /doc.xml HTTP/1.1 | Host: * | User-Agent: Mozzila/5.0 (compatible; Korvane; Windows NT 5.0) "
       "| Pragma: no-cache",
-      "opened -", "memory under 256 MB"}},
+      "opened -", "memory under 256 MB", Protected() + "|WebBrowser_Navigate *(L\"{site}page/start.html\" *"}},
     {"start position top-most no loader",
      {{"SKIN", "skin-120x90.bmp"}, {"APP_START_POS", "0,0"}, {"APP_TOP_MOST", "it is TRUE"},
       {"APP_BROWSER_RECT", "0,0,10,10"}},
