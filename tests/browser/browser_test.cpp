@@ -60,6 +60,9 @@ const Case kCases[] = {
      kPlaced + Calls{"Advise sink", "Navigate http://example.test/start"} + kLetGo},
     {"no start page", nullptr, {}, kPlaced + Calls{"Advise sink", "Navigate about:blank"} + kLetGo},
     {"a long start page", kLongUrl.c_str(), {}, kPlaced + Calls{"Advise sink", "Navigate " + kLongUrl} + kLetGo},
+    // Neither a start page nor any page in a frame may open the disk or a share.
+    {"a file page", "file:///C:/x.html", {}, kPlaced + Calls{"Advise sink", "Navigate file:///C:/x.html cancelled"} + kLetGo},
+    {"a share", "\\\\h\\s\\x", {}, kPlaced + Calls{"Advise sink", "Navigate \\\\h\\s\\x cancelled"} + kLetGo},
     {"no IWebBrowser2", "x", {IID_IWebBrowser2}, kPlaced + Calls{"Advise sink"} + kLetGo},
     {"no events", "x", {IID_IConnectionPointContainer}, kPlaced + Calls{"Navigate x", "Close 1", "SetClientSite null", "gone"}},
     {"no IOleObject", "x", {IID_IOleObject},
