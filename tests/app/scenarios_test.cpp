@@ -96,8 +96,6 @@ const Scenario kScenarios[] = {
     // Arguments come from links and shortcuts: only a web address is handed on.
     {"a program as the argument is not run", kBasic, kRefused, {"{exe}"}},
     {"a file URL as the argument is not run", kBasic, kRefused, {"file:///{exe}"}},
-    {"a share as the argument is not opened", kBasic, kRefused, {"\\\\host\\share\\x"}},
-    {"a shell folder as the argument is not opened", kBasic, kRefused, {"shell:startup"}},
     {"a line break in the argument sends nothing", kBasic, kRefused, {"{doc}\r\nX-Injected: 1"}},
     // Servers that never finish, or lead nowhere.
     {"a trickling document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"trickle": [1, 1000]})"}}, "", true},
@@ -129,10 +127,6 @@ const Scenario kScenarios[] = {
      {"exit 1", "loader -", "main 452,339 120x90 normal \"\"", "!child CBITBUTTON*", "memory under 256 MB"}},
     {"a skin of scattered pixels", {{"SKIN", "checker-260x260.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 0", "box Unable to load the skin.", "main -"}, {"{doc}"}},
-    {"a long start page opens whole",
-     {{"SKIN", "skin-120x90.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"},
-      {"APP_NAVIGATE_TO", "{site}page/" + std::string(290, 'p') + ".html"}},
-     {"exit 1", "page-requests /page/" + std::string(290, 'p') + ".html"}},
     {"a local file as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "file:///C:/windows/win.ini"}}, kBlankStart},
     {"a share as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "\\\\127.0.0.75\\share\\x.html"}}, kBlankStart},
     {"script as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "javascript:alert(1)"}}, kBlankStart},

@@ -21,12 +21,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-std::string Folder(const std::string& name) {
-    std::string f;
-    for (char c : name) f += isalnum(static_cast<unsigned char>(c)) ? c : '-';
-    return f;
-}
-
 // "X,Y WxH" of a window, in its parent's coordinates or the screen's.
 std::string Place(HWND wnd, HWND parent = nullptr) {
     RECT r;
@@ -132,7 +126,7 @@ std::string RowName(const Scenario& s) {
 }
 
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
-    const Site site(Folder(s.name));
+    const Site site(RowName(s));
     std::string doc = s.raw;
     if (s.raw.empty()) {
         doc = "<html><body>\r\n<KORVANE>\r\n";
@@ -146,7 +140,7 @@ Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
         }
         doc += "</korvane>\r\n</body></html>\r\n";
     }
-    const auto fill = [&](const std::string& text) { return Fill(text, Folder(s.name)); };
+    const auto fill = [&](const std::string& text) { return Fill(text, RowName(s)); };
     site.put("doc.xml", fill(doc));
     for (const auto& r : s.replies) site.reply(r.first, fill(r.second));
     for (const auto& a : s.args) args->push_back(fill(a));
@@ -214,7 +208,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = Fill(want, Folder(s.name));
+        want = Fill(want, RowName(s));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),
