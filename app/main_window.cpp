@@ -6,6 +6,7 @@
 #include "controls/bit_button.h"
 #include "remote/remote_params.h"
 #include "remote/skin_params.h"
+#include "remote/url_split.h"
 
 #include <cstdint>
 #include <cstring>
@@ -26,6 +27,9 @@ void BuildBrowser(HWND wnd, const std::int32_t rect[4]) {
     // Too long a start URL counts as none: a cut one would open the wrong page.
     char startUrl[kValueCapacity];
     const char* url = remoteParams->GetParamString(param::kNavigateTo, startUrl, sizeof startUrl);
+    // Only a web page: the document may come over plain http, and a file, a
+    // share or script would open with more rights than the web has.
+    if (url && !IsWebAddress(url)) url = nullptr;
     host->Create(wnd, url, rect[0], rect[1], rect[2], rect[3], showMenu);
     browserHost = host;
 }

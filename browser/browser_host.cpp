@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include <urlmon.h>
+
 #include "browser/sites.h"
 #include "common/com_ptr.h"
 #include "controls/info_win.h"
@@ -20,6 +22,20 @@ namespace {
 LONG AddCoordinates(int origin, int extent) {
     return static_cast<LONG>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(extent));
 }
+
+// The protections that the browser itself runs with and that a program
+// hosting the control gets only by asking: each is off for hosts by default.
+// Windows takes the local machine lockdown only from the registry, which the
+// shell never writes, so that one call may fail; pages cannot open local
+// files anyway, as the event sink refuses them.
+constexpr INTERNETFEATURELIST kProtections[] = {
+    FEATURE_ZONE_ELEVATION, FEATURE_MIME_HANDLING, FEATURE_MIME_SNIFFING, FEATURE_WINDOW_RESTRICTIONS,
+    FEATURE_WEBOC_POPUPMANAGEMENT, FEATURE_DISABLE_MK_PROTOCOL, FEATURE_LOCALMACHINE_LOCKDOWN,
+    FEATURE_RESTRICT_ACTIVEXINSTALL, FEATURE_VALIDATE_NAVIGATE_URL, FEATURE_RESTRICT_FILEDOWNLOAD,
+    FEATURE_PROTOCOL_LOCKDOWN, FEATURE_HTTP_USERNAME_PASSWORD_DISABLE, FEATURE_SAFE_BINDTOOBJECT,
+    FEATURE_UNC_SAVEDFILECHECK,
+    // Not a protection: no click at every navigation.
+    FEATURE_DISABLE_NAVIGATION_SOUNDS};
 
 }  // namespace
 
@@ -111,6 +127,10 @@ CBrowserHost* CBrowserHost::Create(HWND parent, const char* startUrl, int x, int
     inPlaceSite = new (std::nothrow) CInPlaceSite(this);
     frame = new (std::nothrow) CInPlaceFrame(this);
     eventSink = new (std::nothrow) CEventSink(this);
+
+    // For the whole process and before the control exists, so that nothing
+    // it loads escapes them. One that fails leaves that part as it was.
+    for (INTERNETFEATURELIST feature : kProtections) CoInternetSetFeatureEnabled(feature, SET_FEATURE_ON_PROCESS, TRUE);
 
     ComPtr<IUnknown> control;
     CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_ALL, IID_IUnknown, control.put_void());

@@ -3,6 +3,10 @@
 // out-parameters, as the control may pass uninitialised memory there.
 #include "browser/sites.h"
 
+#include <exdispid.h>
+
+#include <cwchar>
+
 #include "controls/info_win.h"
 
 // ---- CClientSite ----------------------------------------------------------
@@ -125,7 +129,29 @@ STDMETHODIMP CUIHandler::FilterDataObject(IDataObject*, IDataObject**) { return 
 STDMETHODIMP CEventSink::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
 STDMETHODIMP CEventSink::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
 STDMETHODIMP CEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-STDMETHODIMP CEventSink::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                UINT*) {
-    return E_NOTIMPL;
+namespace {
+
+// A file: URL, a share (two slashes of either kind) or a drive path: the
+// disk, or a host that would be offered the user's network credentials.
+bool IsFileOrShare(const wchar_t* url) {
+    while (*url != L'\0' && *url <= L' ') ++url;
+    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool drive = (*url | 0x20) >= L'a' && (*url | 0x20) <= L'z' && url[1] == L':' && slash(url[2]);
+    return drive || (slash(url[0]) && slash(url[1])) || _wcsnicmp(url, L"file:", 5) == 0;
+}
+
+}  // namespace
+
+STDMETHODIMP CEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                EXCEPINFO*, UINT*) {
+    if (id != DISPID_BEFORENAVIGATE2) return E_NOTIMPL;
+    // Its arguments come last first: the URL sixth from the end, Cancel last.
+    if (!params || params->cArgs < 7 || !params->rgvarg) return E_INVALIDARG;
+    const VARIANT& cancel = params->rgvarg[0];
+    if (cancel.vt != (VT_BYREF | VT_BOOL) || !cancel.pboolVal) return E_INVALIDARG;
+    const VARIANT* url = &params->rgvarg[5];
+    if (url->vt == (VT_BYREF | VT_VARIANT) && url->pvarVal) url = url->pvarVal;
+    // In any frame; an address that cannot be read is not let through either.
+    if (url->vt != VT_BSTR || IsFileOrShare(url->bstrVal ? url->bstrVal : L"")) *cancel.pboolVal = VARIANT_TRUE;
+    return S_OK;
 }

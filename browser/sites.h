@@ -94,8 +94,8 @@ public:
     STDMETHODIMP FilterDataObject(IDataObject* data, IDataObject** replacement) override;
 };
 
-// Advised on the control's DWebBrowserEvents2 connection point; every event is
-// ignored.
+// Advised on the control's DWebBrowserEvents2 connection point. It stops any
+// navigation to a local file or a share; every other event is ignored.
 class CEventSink final : public CHostSite<IDispatch> {
 public:
     using CHostSite::CHostSite;

@@ -19,6 +19,7 @@
 #include "remote/fetch_limits.h"
 #include "remote/http_fetch.h"
 #include "remote/skin_params.h"
+#include "remote/url_split.h"
 
 int Checker::NotADocument() {
     const ProbeResult probe = ProbeUrl(options_.url.c_str(), kMaxBodyBytes);
@@ -125,7 +126,9 @@ int Checker::Run() {
     if (!haveBrowser_) StopWithParameterError();
     browser_ = check::Rect{rect[0], rect[1], rect[2], rect[3]};
     Flag(param::kShowIeMenu, "false: no page context menu");
-    Text(param::kNavigateTo, "no start page", nullptr);
+    std::string startPage;
+    if (Text(param::kNavigateTo, "no start page", &startPage) && !IsWebAddress(startPage.c_str()))
+        Warn("give an http:// or https:// URL", "%s: not a web address: the shell opens a blank page", param::kNavigateTo);
     std::int32_t statusRect[4];
     Numbers(param::kStatusRect, "status line at 0,0 with no size", statusRect, kStatusRectangle);
     status_ = check::Rect{statusRect[0], statusRect[1], statusRect[2], statusRect[3]};

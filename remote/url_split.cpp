@@ -83,3 +83,8 @@ bool SplitUrl(const char* url, UrlParts* out) {
     out->secure = secure;
     return true;
 }
+
+bool IsWebAddress(const char* url) {
+    UrlParts parts;
+    return SplitUrl(url, &parts);
+}

@@ -19,3 +19,6 @@ struct UrlParts {
 // a bad port, a host or path that does not fit its area, or any byte below
 // 0x21 or 0x7F anywhere in the URL.
 bool SplitUrl(const char* url, UrlParts* out);
+
+// Whether SplitUrl takes the URL: a web address the shell may fetch or open.
+bool IsWebAddress(const char* url);

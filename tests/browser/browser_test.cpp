@@ -60,6 +60,9 @@ const Case kCases[] = {
      kPlaced + Calls{"Advise sink", "Navigate http://example.test/start"} + kLetGo},
     {"no start page", nullptr, {}, kPlaced + Calls{"Advise sink", "Navigate about:blank"} + kLetGo},
     {"a long start page", kLongUrl.c_str(), {}, kPlaced + Calls{"Advise sink", "Navigate " + kLongUrl} + kLetGo},
+    // Neither a start page nor any page in a frame may open the disk or a share.
+    {"a file page", "file:///C:/x.html", {}, kPlaced + Calls{"Advise sink", "Navigate file:///C:/x.html cancelled"} + kLetGo},
+    {"a share", "\\\\h\\s\\x", {}, kPlaced + Calls{"Advise sink", "Navigate \\\\h\\s\\x cancelled"} + kLetGo},
     {"no IWebBrowser2", "x", {IID_IWebBrowser2}, kPlaced + Calls{"Advise sink"} + kLetGo},
     {"no events", "x", {IID_IConnectionPointContainer}, kPlaced + Calls{"Navigate x", "Close 1", "SetClientSite null", "gone"}},
     {"no IOleObject", "x", {IID_IOleObject},
@@ -144,7 +147,7 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
 TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
     std::vector<std::string> args;
     PrepareSite({"navigation", Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,281,120"},
-                                      {"APP_NAVIGATE_TO", "about:start"}} +
+                                      {"APP_NAVIGATE_TO", "http://start.test/"}} +
                                    Button("BACK", "10,175") + Button("FORWARD", "35,175") + Button("HOME", "60,175") +
                                    Button("REFRESH", "85,175")},
                 &args);
@@ -152,7 +155,7 @@ TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
     int result = -1;
     {
         FakeBrowserClass fake({"SetClientSite site", "SetObjectRects 10,30,291,150 clip 10,30,291,150",
-                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate about:start", "GoBack",
+                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate http://start.test/", "GoBack",
                                "GoForward", "GoHome", "Refresh", "Unadvise 42", "Close 1", "SetClientSite null", "gone"});
         std::thread user([&] {
             std::vector<HWND> main;

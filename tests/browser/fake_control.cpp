@@ -31,6 +31,7 @@ struct FakeControl {
     ULONG refs = 1;
     FakeBrowserClass* owner;
     IOleInPlaceSite* held = nullptr;
+    IDispatch* sink = nullptr;  // the advised one
 };
 
 namespace {
@@ -99,12 +100,25 @@ HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* si
 
 HRESULT STDMETHODCALLTYPE Advise(void* face, IUnknown* sink, DWORD* cookie) {
     // A sink is one that answers for the events interface it is advised on.
-    IUnknown* events = nullptr;
+    IDispatch* events = nullptr;
     if (sink) sink->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events));
     Call(face, events ? "Advise sink" : "Advise non-sink");
-    if (events) events->Release();
+    if (events) events->Release();  // the host outlives the navigations it asks for
+    Self(face)->sink = events;
     *cookie = 42;
     return S_OK;
+}
+
+// The control's question to the sink before every navigation, in any frame.
+bool Cancelled(IDispatch* sink, BSTR url) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT address{}, args[7]{};  // last first: pDisp, URL, Flags, frame, PostData, Headers, Cancel
+    address.vt = VT_BSTR, address.bstrVal = url;
+    args[5].vt = VT_BYREF | VT_VARIANT, args[5].pvarVal = &address;
+    args[0].vt = VT_BYREF | VT_BOOL, args[0].pboolVal = &cancel;
+    DISPPARAMS params{args, nullptr, 7, 0};
+    if (sink) sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    return cancel == VARIANT_TRUE;
 }
 
 template <typename Fn>
@@ -151,7 +165,7 @@ struct Tables {
         slots[kBrowser][11] = Slot(+[](void* f, BSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
             std::string narrow;
             for (const wchar_t* p = url; p && *p; ++p) narrow += static_cast<char>(*p);
-            return Call(f, "Navigate " + narrow), S_OK;
+            return Call(f, "Navigate " + narrow + (Cancelled(Self(f)->sink, url) ? " cancelled" : "")), S_OK;
         });
         slots[kBrowser][12] = Slot(+[](void* f) { return Call(f, "Refresh"), S_OK; });
     }

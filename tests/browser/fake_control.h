@@ -14,7 +14,7 @@
 
 // The calls as the fake writes them: SetClientSite site|null; SetObjectRects
 // L,T,R,B clip L,T,R,B; DoVerb VERB site L,T,R,B; Advise sink; Unadvise
-// COOKIE; Navigate URL; GoBack, GoForward, GoHome, Refresh; Close OPTION;
+// COOKIE; Navigate URL [cancelled] (by the sink's BeforeNavigate2); GoBack, GoForward, GoHome, Refresh; Close OPTION;
 // site still there (a held site called as the control goes); gone (its last
 // reference let go); IFACE slot N (any other method).
 class FakeBrowserClass final : public IClassFactory {

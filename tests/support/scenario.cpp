@@ -21,12 +21,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-std::string Folder(const std::string& name) {
-    std::string f;
-    for (char c : name) f += isalnum(static_cast<unsigned char>(c)) ? c : '-';
-    return f;
-}
-
 // "X,Y WxH" of a window, in its parent's coordinates or the screen's.
 std::string Place(HWND wnd, HWND parent = nullptr) {
     RECT r;
@@ -132,7 +126,7 @@ std::string RowName(const Scenario& s) {
 }
 
 Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
-    const Site site(Folder(s.name));
+    const Site site(RowName(s));
     std::string doc = s.raw;
     if (s.raw.empty()) {
         doc = "<html><body>\r\n<KORVANE>\r\n";
@@ -146,7 +140,7 @@ Site PrepareSite(const Scenario& s, std::vector<std::string>* args) {
         }
         doc += "</korvane>\r\n</body></html>\r\n";
     }
-    const auto fill = [&](const std::string& text) { return Fill(text, Folder(s.name)); };
+    const auto fill = [&](const std::string& text) { return Fill(text, RowName(s)); };
     site.put("doc.xml", fill(doc));
     for (const auto& r : s.replies) site.reply(r.first, fill(r.second));
     for (const auto& a : s.args) args->push_back(fill(a));
@@ -159,7 +153,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
     std::vector<std::string> report;
-    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args);
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",trace+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
@@ -186,7 +180,13 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     if (!sawMain) report.push_back("main -");
     if (!sawLoader) report.push_back("loader -");
     if (sawMain && sawLoader) report.push_back(overlap ? "order both-at-once" : "order splash-then-main");
-    report.push_back("progress " + Joined(shell.progressTexts(), "|"));
+    std::vector<std::string> progress, calls;
+    for (const auto& t : shell.logged("OutputDebugStringA \"Korvane: ")) progress.push_back(t.substr(0, t.rfind('"')));
+    report.push_back("progress " + Joined(progress, "|"));
+    for (const auto& t : shell.logged(":trace:"))
+        for (const char* call : {":CoInternetSetFeatureEnabled ", ":create_webbrowser ", ":WebBrowser_Navigate "})
+            if (t.find(call) != std::string::npos) calls.push_back(t.substr(t.find(':') + 1));
+    report.push_back("calls " + Joined(calls, "|"));
     // The start page comes whenever the control gets to it: it has a line
     // of its own.
     std::vector<std::string> paths, pages;
@@ -208,7 +208,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = Fill(want, Folder(s.name));
+        want = Fill(want, RowName(s));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),

@@ -36,7 +36,8 @@ Params operator+(Params a, const Params& b);
 // splash-then-main | both-at-once; progress TEXT|...; requests /PATH ... and
 // page-requests /page/... (the start page, whenever the control gets to it);
 // first-request LINE | HEADER | ...; opened TEXT (what reached the system's
-// "open" verb); memory under 256 MB | N MB. In documents, arguments and
+// "open" verb); memory under 256 MB | N MB; calls NAME ARGS|... (Wine's traces
+// of CoInternetSetFeatureEnabled, create_webbrowser, WebBrowser_Navigate). In documents, arguments and
 // expected lines {site} stands for the site folder's URL, {img} for its
 // image folder's, {https} for the folder on https://skins.test and {exe} for
 // the shell's path. In expected lines '*' matches any text, and a line

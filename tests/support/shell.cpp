@@ -19,7 +19,7 @@ std::string Quote(const std::string& arg) {
 
 }  // namespace
 
-ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string>& args) {
+ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string>& args, const std::string& traces) {
     std::string commandLine = Quote(exe);
     for (const auto& a : args) commandLine += " " + Quote(a);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -34,7 +34,7 @@ ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string
     PROCESS_INFORMATION pi{};
     // Wine writes a program's debug strings to its error output on this
     // channel, which for a window program is this program's (see wine-run.sh).
-    SetEnvironmentVariableA("WINEDEBUG", "-all,warn+debugstr");
+    SetEnvironmentVariableA("WINEDEBUG", ("-all,warn+debugstr" + traces).c_str());
     logStart_ = ReadFileBytes(SessionFile("stderr.log")).size();
     const BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(write);
@@ -75,13 +75,12 @@ std::string ShellProcess::output() {
     return output_;
 }
 
-std::vector<std::string> ShellProcess::progressTexts() {
-    static const std::string marker = "OutputDebugStringA \"Korvane: ";
+std::vector<std::string> ShellProcess::logged(const std::string& marker) {
     std::vector<std::string> texts;
     std::istringstream lines(ReadFileBytes(SessionFile("stderr.log")).substr(logStart_));
     for (std::string line; std::getline(lines, line);) {
         const size_t at = line.find(marker);
-        if (at != std::string::npos) texts.push_back(line.substr(at + marker.size(), line.rfind('"') - at - marker.size()));
+        if (at != std::string::npos) texts.push_back(line.substr(at + marker.size()));
     }
     return texts;
 }

@@ -10,8 +10,8 @@
 
 class ShellProcess {
 public:
-    // Throws std::runtime_error when it cannot start.
-    ShellProcess(const std::string& exe, const std::vector<std::string>& args);
+    // Throws std::runtime_error when it cannot start; traces: more Wine debug channels.
+    ShellProcess(const std::string& exe, const std::vector<std::string>& args, const std::string& traces = "");
     ~ShellProcess();  // ends the program if it still runs
     ShellProcess(const ShellProcess&) = delete;
     ShellProcess& operator=(const ShellProcess&) = delete;
@@ -22,8 +22,8 @@ public:
     bool waitForExit(DWORD timeoutMs, DWORD* exitCode);
     // What it wrote to its standard output and error.
     std::string output();
-    // Its OutputDebugStringA texts that start with "Korvane: ", without that.
-    std::vector<std::string> progressTexts();
+    // The rest of each line of its Wine log after marker ("OutputDebugStringA \"").
+    std::vector<std::string> logged(const std::string& marker);
     // The most memory it has had committed, as far as it was watched.
     SIZE_T peakBytes() const { return peak_; }
 
