@@ -62,6 +62,7 @@ void BuildButton(HWND wnd, const ButtonSpec& row) {
     button.actionMessage = row.message;
     button.actionWParam = row.wParam;
     button.actionLParam = 0;
+    button.accessibleName = row.accessibleName;
     if (made) ReportProgress(row.loadedFormat, remoteParams->contextText);
 }
 
