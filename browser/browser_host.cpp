@@ -35,9 +35,11 @@ ComPtr<IOleInPlaceActiveObject> ActiveObjectOf(const CBrowserHost& host) {
 }
 
 // The control's own window, the one its page windows live in.
-HWND PageWindow(IOleInPlaceActiveObject* active) {
+HWND PageWindow(const CBrowserHost& host) {
+    ComPtr<IOleInPlaceObject> inPlace;
+    if (host.oleObject) host.oleObject->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void());
     HWND page = nullptr;
-    if (!active || FAILED(active->GetWindow(&page))) return nullptr;
+    if (!inPlace || FAILED(inPlace->GetWindow(&page))) return nullptr;
     return page;
 }
 
@@ -201,7 +203,7 @@ void CBrowserHost::CreateStatusWindow(HINSTANCE instance, int x, int y, int widt
 void CBrowserHost::UIActivate() {
     if (!oleObject) return;
     RECT rect{};
-    if (HWND page = PageWindow(ActiveObjectOf(*this).get())) {
+    if (HWND page = PageWindow(*this)) {
         GetWindowRect(page, &rect);
         MapWindowPoints(nullptr, parentWnd, reinterpret_cast<POINT*>(&rect), 2);
     }
@@ -212,17 +214,17 @@ void CBrowserHost::UIActivate() {
 }
 
 void CBrowserHost::FocusPage() {
-    HWND page = PageWindow(ActiveObjectOf(*this).get());
+    HWND page = PageWindow(*this);
     HWND focus = GetFocus();
     if (page && focus != page && !IsChild(page, focus)) SetFocus(page);
 }
 
 bool CBrowserHost::TranslateKey(MSG* msg) {
     if (!msg || !IsKeyMessage(msg->message)) return false;
-    ComPtr<IOleInPlaceActiveObject> active = ActiveObjectOf(*this);
-    HWND page = PageWindow(active.get());
+    HWND page = PageWindow(*this);
     if (!page || (msg->hwnd != page && !IsChild(page, msg->hwnd))) return false;
-    return active->TranslateAccelerator(msg) == S_OK;
+    ComPtr<IOleInPlaceActiveObject> active = ActiveObjectOf(*this);
+    return active && active->TranslateAccelerator(msg) == S_OK;
 }
 
 STDMETHODIMP CBrowserHost::QueryInterface(REFIID iid, void** out) {
