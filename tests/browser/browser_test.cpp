@@ -53,6 +53,7 @@ struct Case {
     std::vector<IID> refused;
     Calls calls;
     bool heldByOle;
+    bool shown;  // UI-activated: the control hands over its active object
 };
 
 const Case kCases[] = {
@@ -71,6 +72,7 @@ const Case kCases[] = {
      kPlaced + Calls{"Advise sink", "Navigate x", "Unadvise 42", "Close 1", "SetClientSite null", "site still there",
                      "gone"},
      true},
+    {"UI-activated", "x", {}, kPlaced + Calls{"Advise sink", "Navigate x", "DoVerb -4 site 10,20,310,220"} + kLetGo, false, true},
 };
 
 class BrowserHost : public ::testing::Test {
@@ -95,6 +97,7 @@ TEST(BrowserHostControl, IsPlacedAndEverythingIsTakenBackAtTheEnd) {
             FakeBrowserClass fake(c.calls, c.refused, c.heldByOle);
             auto* host = new CBrowserHost;
             host->Create(parent, c.url, 10, 20, 300, 200, false);
+            if (c.shown) host->UIActivate();
             CoUninitialize();
             delete host;
             EXPECT_EQ(fake.Verdict(), "") << c.name;
@@ -111,6 +114,7 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     host->CreateStatusWindow(GetModuleHandleA(nullptr), 0, 0, 200, 20, "FFFFFF");
     for (const wchar_t* text : {L"100% of %s and %n", L""}) host->frame->SetStatusText(text);
     EXPECT_STREQ(host->statusWin->text, "100% of %s and %n");
+    EXPECT_EQ(Accessible(host->statusWnd), "\"100% of %s and %n\" role 41 -");
     // Three bytes a character in this code page: the text must not vanish.
     EXPECT_EQ(GetACP(), 65001u) << "run with LC_ALL=hi_IN.UTF-8";
     host->frame->SetStatusText(L"\x0939\x093f\x0902\x0926\x0940");
@@ -140,8 +144,9 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
 }
 
 // The shell itself in this process, with the fake in place of the control:
-// its navigation buttons, clicked with the mouse, reach the control in order.
-TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
+// its navigation buttons, clicked with the mouse, reach the control in order,
+// and keys typed into the page are offered to the control first.
+TEST(RunningShell, NavigationButtonsAndKeysReachTheControlInOrder) {
     std::vector<std::string> args;
     PrepareSite({"navigation", Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,281,120"},
                                       {"APP_NAVIGATE_TO", "about:start"}} +
@@ -151,9 +156,14 @@ TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
     OleInitialize(nullptr);
     int result = -1;
     {
+        // Its active object only as it hands it over, not when asked.
         FakeBrowserClass fake({"SetClientSite site", "SetObjectRects 10,30,291,150 clip 10,30,291,150",
-                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate about:start", "GoBack",
-                               "GoForward", "GoHome", "Refresh", "Unadvise 42", "Close 1", "SetClientSite null", "gone"});
+                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate about:start",
+                               "DoVerb -4 site 10,30,291,150", "GoBack", "GoForward", "GoHome", "Refresh",
+                               "TranslateAccelerator 9", "page keydown 9", "page char 9", "TranslateAccelerator 65",
+                               "Unadvise 42", "Close 1", "SetClientSite null", "gone"},
+                              {IID_IOleInPlaceActiveObject});
+        fake.takenKey = 'A';
         std::thread user([&] {
             std::vector<HWND> main;
             WaitUntil([&] { return !(main = VisibleWindows(GetCurrentProcessId(), "Korvane")).empty(); }, 20000);
@@ -165,6 +175,8 @@ TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
                 MouseClickAt(r.left + 20 + 25 * i, r.top + 183);
                 WaitUntil([&] { return fake.CallsSoFar() > before; }, 3000);
             }
+            for (WORD key : {WORD(VK_TAB), WORD('A')}) PressKeys({key});
+            WaitUntil([&] { return fake.CallsSoFar() >= 14; }, 3000);
             if (!main.empty()) PostMessageA(main[0], WM_SYSCOMMAND, SC_CLOSE, 0);
             if (HWND box = ErrorBox(GetCurrentProcessId())) PressOk(box);
         });

@@ -14,9 +14,9 @@ static_assert(sizeof(void*) == 8, "the fake control needs the x64 calling conven
 
 namespace {
 
-enum Face { kObject, kInPlace, kContainer, kPoint, kBrowser, kFaces };
+enum Face { kObject, kInPlace, kContainer, kPoint, kBrowser, kActive, kFaces };
 const char* const kFaceNames[] = {"IOleObject", "IOleInPlaceObject", "IConnectionPointContainer",
-                                  "IConnectionPoint", "IWebBrowser2"};
+                                  "IConnectionPoint", "IWebBrowser2", "IOleInPlaceActiveObject"};
 constexpr int kSlots = 80;  // more than IWebBrowser2 has
 
 }  // namespace
@@ -31,6 +31,7 @@ struct FakeControl {
     ULONG refs = 1;
     FakeBrowserClass* owner;
     IOleInPlaceSite* held = nullptr;
+    HWND page = nullptr;
 };
 
 namespace {
@@ -54,7 +55,7 @@ HRESULT STDMETHODCALLTYPE QueryInterface(void* face, REFIID iid, void** out) {
     static const std::pair<const IID*, Face> kAnswers[] = {
         {&IID_IUnknown, kObject}, {&IID_IOleObject, kObject}, {&IID_IOleInPlaceObject, kInPlace},
         {&IID_IConnectionPointContainer, kContainer}, {&IID_IWebBrowser2, kBrowser},
-        {&DIID_DWebBrowserEvents2, kPoint}};  // the connection point of that name
+        {&DIID_DWebBrowserEvents2, kPoint}, {&IID_IOleInPlaceActiveObject, kActive}};  // kPoint: that connection point
     FakeControl* c = Self(face);
     *out = nullptr;
     for (const IID& refused : c->owner->refused()) {
@@ -83,9 +84,37 @@ ULONG STDMETHODCALLTYPE Release(void* face) {
     return 0;
 }
 
-HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND, const RECT* r) {
+// The page's window notes the keys that reach it.
+LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN || msg == WM_CHAR)
+        reinterpret_cast<FakeControl*>(GetWindowLongPtrA(wnd, GWLP_USERDATA))
+            ->owner->Called((msg == WM_CHAR ? "page char " : "page keydown ") + std::to_string(wParam));
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND parent, const RECT* r) {
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
     FakeControl* c = Self(face);
+    if (verb == OLEIVERB_INPLACEACTIVATE && !c->page) {
+        WNDCLASSA page{0, PageProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "FakePage"};
+        RegisterClassA(&page);
+        c->page = CreateWindowExA(0, "FakePage", "", WS_CHILD | WS_VISIBLE, r->left, r->top, r->right - r->left,
+                                  r->bottom - r->top, parent, nullptr, nullptr, nullptr);
+        SetWindowLongPtrA(c->page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c));
+    }
+    // As a control becomes UI-active: hands the frame its active object.
+    IOleInPlaceSite* inPlace = nullptr;
+    if (verb == OLEIVERB_UIACTIVATE && site && site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)) == S_OK) {
+        IOleInPlaceFrame* frame = nullptr;
+        IOleInPlaceUIWindow* document = nullptr;
+        RECT position, clip;
+        OLEINPLACEFRAMEINFO info{sizeof info, FALSE, nullptr, nullptr, 0};
+        inPlace->GetWindowContext(&frame, &document, &position, &clip, &info);
+        frame->SetActiveObject(reinterpret_cast<IOleInPlaceActiveObject*>(&c->faces[kActive]), L"item");
+        frame->Release();
+        document->Release();
+        inPlace->Release();
+    }
     if (c->owner->heldByOle && site && !c->held) {
         site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
         // Registered as a class object, the control is OLE's to let go of,
@@ -135,7 +164,17 @@ struct Tables {
         slots[kObject][3] = Slot(+[](void* f, IOleClientSite* site) {
             return Call(f, site ? "SetClientSite site" : "SetClientSite null"), S_OK;
         });
-        slots[kObject][6] = Slot(+[](void* f, DWORD option) { return Call(f, "Close " + std::to_string(option)), S_OK; });
+        slots[kObject][6] = Slot(+[](void* f, DWORD option) {
+            DestroyWindow(std::exchange(Self(f)->page, nullptr));
+            return Call(f, "Close " + std::to_string(option)), S_OK;
+        });
+        // Asking for the window is not a call.
+        slots[kInPlace][3] = Slot(+[](void* f, HWND* wnd) { return *wnd = Self(f)->page, S_OK; });
+        // Takes what it is told to (a control takes Ctrl+C in a text box); notes the key-downs.
+        slots[kActive][5] = Slot(+[](void* f, MSG* m) {
+            if (m->message == WM_KEYDOWN) Call(f, "TranslateAccelerator " + std::to_string(m->wParam));
+            return m->wParam == Self(f)->owner->takenKey ? S_OK : S_FALSE;
+        });
         slots[kObject][11] = Slot(&DoVerb);
         slots[kInPlace][7] = Slot(+[](void* f, const RECT* position, const RECT* clip) {
             return Call(f, "SetObjectRects " + Text(position) + " clip " + Text(clip)), S_OK;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "controls/accessible.h"
 #include "support/site.h"
 
 namespace {
@@ -34,7 +35,7 @@ ShellProcess::ShellProcess(const std::string& exe, const std::vector<std::string
     PROCESS_INFORMATION pi{};
     // Wine writes a program's debug strings to its error output on this
     // channel, which for a window program is this program's (see wine-run.sh).
-    SetEnvironmentVariableA("WINEDEBUG", "-all,warn+debugstr");
+    SetEnvironmentVariableA("WINEDEBUG", "-all,warn+debugstr,+ieframe");
     logStart_ = ReadFileBytes(SessionFile("stderr.log")).size();
     const BOOL ok = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(write);
@@ -75,14 +76,19 @@ std::string ShellProcess::output() {
     return output_;
 }
 
-std::vector<std::string> ShellProcess::progressTexts() {
-    static const std::string marker = "OutputDebugStringA \"Korvane: ";
-    std::vector<std::string> texts;
+std::vector<std::string> ShellProcess::debugLines(const std::string& marker) {
+    std::vector<std::string> found;
     std::istringstream lines(ReadFileBytes(SessionFile("stderr.log")).substr(logStart_));
     for (std::string line; std::getline(lines, line);) {
         const size_t at = line.find(marker);
-        if (at != std::string::npos) texts.push_back(line.substr(at + marker.size(), line.rfind('"') - at - marker.size()));
+        if (at != std::string::npos) found.push_back(line.substr(at + marker.size()));
     }
+    return found;
+}
+
+std::vector<std::string> ShellProcess::progressTexts() {
+    std::vector<std::string> texts = debugLines("OutputDebugStringA \"Korvane: ");
+    for (std::string& text : texts) text = text.substr(0, text.rfind('"'));
     return texts;
 }
 
@@ -173,4 +179,35 @@ void MouseClickAt(int x, int y) {
     MouseMoveTo(x, y);
     MouseButton(true);
     MouseButton(false);
+}
+
+void PressKeys(const std::vector<WORD>& keys) {
+    std::vector<INPUT> in(2 * keys.size(), INPUT{INPUT_KEYBOARD});
+    for (size_t i = 0; i < keys.size(); ++i) {
+        in[i].ki.wVk = in[in.size() - 1 - i].ki.wVk = keys[i];
+        in[in.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+    Sleep(100);
+}
+
+std::string Accessible(HWND wnd, bool press) {
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(wnd, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&object)))) return "-";
+    VARIANT self{}, role{};
+    self.vt = VT_I4;
+    BSTR name = nullptr, action = nullptr;
+    object->get_accName(self, &name);
+    object->get_accRole(self, &role);
+    object->get_accDefaultAction(self, &action);
+    if (press) object->accDoDefaultAction(self);
+    object->Release();
+    const auto narrow = [](BSTR text) {
+        char out[1024] = "";
+        if (text) WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
+        SysFreeString(text);
+        return std::string(out);
+    };
+    const std::string said = narrow(name), act = narrow(action);
+    return "\"" + said + "\" role " + std::to_string(role.lVal) + " " + (act.empty() ? "-" : act);
 }

@@ -24,6 +24,9 @@ public:
     std::string output();
     // Its OutputDebugStringA texts that start with "Korvane: ", without that.
     std::vector<std::string> progressTexts();
+    // Its debug output's lines (Wine's channels +ieframe and warn+debugstr)
+    // that hold marker, each from just after it.
+    std::vector<std::string> debugLines(const std::string& marker);
     // The most memory it has had committed, as far as it was watched.
     SIZE_T peakBytes() const { return peak_; }
 
@@ -53,3 +56,8 @@ void PressOk(HWND box);
 void MouseMoveTo(int x, int y);
 void MouseButton(bool down);
 void MouseClickAt(int x, int y);
+// Presses the keys in order and lets them go in reverse: a chord.
+void PressKeys(const std::vector<WORD>& keys);
+// What a screen reader hears of a window: "NAME" role N ACTION (- for
+// none); with press, its default action is done too.
+std::string Accessible(HWND wnd, bool press = false);
