@@ -96,24 +96,16 @@ HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* si
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
     FakeControl* c = Self(face);
     if (verb == OLEIVERB_INPLACEACTIVATE && !c->page) {
-        WNDCLASSA page{0, PageProc, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "FakePage"};
-        RegisterClassA(&page);
-        c->page = CreateWindowExA(0, "FakePage", "", WS_CHILD | WS_VISIBLE, r->left, r->top, r->right - r->left,
+        c->page = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, r->left, r->top, r->right - r->left,
                                   r->bottom - r->top, parent, nullptr, nullptr, nullptr);
+        SetWindowLongPtrA(c->page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageProc));
         SetWindowLongPtrA(c->page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c));
     }
     // As a control becomes UI-active: hands the frame its active object.
-    IOleInPlaceSite* inPlace = nullptr;
-    if (verb == OLEIVERB_UIACTIVATE && site && site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace)) == S_OK) {
-        IOleInPlaceFrame* frame = nullptr;
-        IOleInPlaceUIWindow* document = nullptr;
-        RECT position, clip;
-        OLEINPLACEFRAMEINFO info{sizeof info, FALSE, nullptr, nullptr, 0};
-        inPlace->GetWindowContext(&frame, &document, &position, &clip, &info);
+    IOleInPlaceFrame* frame = nullptr;
+    if (verb == OLEIVERB_UIACTIVATE && site && site->QueryInterface(IID_IOleInPlaceFrame, reinterpret_cast<void**>(&frame)) == S_OK) {
         frame->SetActiveObject(reinterpret_cast<IOleInPlaceActiveObject*>(&c->faces[kActive]), L"item");
         frame->Release();
-        document->Release();
-        inPlace->Release();
     }
     if (c->owner->heldByOle && site && !c->held) {
         site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
@@ -164,10 +156,7 @@ struct Tables {
         slots[kObject][3] = Slot(+[](void* f, IOleClientSite* site) {
             return Call(f, site ? "SetClientSite site" : "SetClientSite null"), S_OK;
         });
-        slots[kObject][6] = Slot(+[](void* f, DWORD option) {
-            DestroyWindow(std::exchange(Self(f)->page, nullptr));
-            return Call(f, "Close " + std::to_string(option)), S_OK;
-        });
+        slots[kObject][6] = Slot(+[](void* f, DWORD option) { return Call(f, "Close " + std::to_string(option)), S_OK; });
         // Asking for the window is not a call.
         slots[kInPlace][3] = Slot(+[](void* f, HWND* wnd) { return *wnd = Self(f)->page, S_OK; });
         // Takes what it is told to (a control takes Ctrl+C in a text box); notes the key-downs.

@@ -17,9 +17,8 @@
 // L,T,R,B clip L,T,R,B; DoVerb VERB site L,T,R,B; Advise sink; Unadvise
 // COOKIE; Navigate URL; GoBack, GoForward, GoHome, Refresh; Close OPTION;
 // site still there (a held site called as the control goes); gone (its last
-// reference let go); TranslateAccelerator VK (a key-down offered); page
-// keydown VK, page char C (what reaches the window that DoVerb -5 places);
-// IFACE slot N (any other method). DoVerb -4 hands the frame the active object.
+// reference let go); TranslateAccelerator VK, page keydown VK, page char C
+// (key-downs offered to it, keys that reach its window); IFACE slot N (any other method).
 class FakeBrowserClass final : public IClassFactory {
 public:
     // heldByOle: like a control whose last reference OLE itself holds, it
