@@ -68,3 +68,7 @@ bool ChooseDocumentUrl(int argc, char** argv, char* dest, std::size_t capacity);
 // skin's from the start, whether it succeeds or not.
 bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd);
 LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// A message of the main loop before TranslateMessage: a browser shortcut is
+// carried out, a key for the page is offered to the control. True when the
+// message was used up and must be neither translated nor dispatched.
+bool TakeKeyboardMessage(MSG* msg);

@@ -66,6 +66,7 @@ void BuildButton(HWND wnd, const ButtonSpec& row) {
     button.actionMessage = row.message;
     button.actionWParam = row.wParam;
     button.actionLParam = 0;
+    button.accessibleName = row.accessibleName;
     if (made) ReportProgress(row.loadedFormat, remoteParams->contextText);
 }
 
@@ -108,7 +109,13 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
             else if (msg == kCmdGoBack) browser->GoBack();
             else if (msg == kCmdGoForward) browser->GoForward();
             else browser->Refresh();
+            // A click on a skin button leaves the keyboard with the page.
+            browserHost->FocusPage();
         }
+        break;
+    case WM_SETFOCUS:
+        // Back from being minimised or another window: the page takes it.
+        if (browserHost) browserHost->FocusPage();
         break;
     default:
         break;

@@ -222,10 +222,13 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
 
     ShowWindow(appState->mainWnd, SW_SHOW);
     UpdateWindow(appState->mainWnd);
+    // The keyboard belongs to the page from the start, as in a browser.
+    if (browserHost) browserHost->UIActivate();
 
     MSG msg;
     // -1 (an invalid call) ends the loop too instead of spinning on it.
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (TakeKeyboardMessage(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

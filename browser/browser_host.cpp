@@ -37,6 +37,33 @@ constexpr INTERNETFEATURELIST kProtections[] = {
     // Not a protection: no click at every navigation.
     FEATURE_DISABLE_NAVIGATION_SOUNDS};
 
+// The active object that the control handed over or, until it has, the one
+// it answers for when asked.
+ComPtr<IOleInPlaceActiveObject> ActiveObjectOf(const CBrowserHost& host) {
+    ComPtr<IOleInPlaceActiveObject> active;
+    if (host.activeObject) {
+        host.activeObject->AddRef();
+        active = ComPtr<IOleInPlaceActiveObject>::Attach(host.activeObject);
+    } else if (host.oleObject) {
+        host.oleObject->QueryInterface(IID_IOleInPlaceActiveObject, active.put_void());
+    }
+    return active;
+}
+
+// The control's own window, the one its page windows live in.
+HWND PageWindow(const CBrowserHost& host) {
+    ComPtr<IOleInPlaceObject> inPlace;
+    if (host.oleObject) host.oleObject->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void());
+    HWND page = nullptr;
+    if (!inPlace || FAILED(inPlace->GetWindow(&page))) return nullptr;
+    return page;
+}
+
+bool IsKeyMessage(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
+           message == WM_SYSKEYUP;
+}
+
 }  // namespace
 
 HRESULT HResultFromWin32(DWORD error) {
@@ -81,6 +108,10 @@ CBrowserHost::~CBrowserHost() {
         oleObject->SetClientSite(nullptr);
         oleObject->Release();
         oleObject = nullptr;
+    }
+    if (activeObject) {
+        activeObject->Release();
+        activeObject = nullptr;
     }
     // The control may still call the sites while it lets go of itself, and
     // the end of OLE may pump messages that reach it: the sites go last.
@@ -187,6 +218,33 @@ void CBrowserHost::CreateStatusWindow(HINSTANCE instance, int x, int y, int widt
     statusWin = new (std::nothrow) CInfoWin();
     if (!statusWin) return;
     statusWnd = statusWin->Create(parentWnd, instance, x, y, width, height, colourText);
+}
+
+void CBrowserHost::UIActivate() {
+    if (!oleObject) return;
+    RECT rect{};
+    if (HWND page = PageWindow(*this)) {
+        GetWindowRect(page, &rect);
+        MapWindowPoints(nullptr, parentWnd, reinterpret_cast<POINT*>(&rect), 2);
+    }
+    oleObject->DoVerb(OLEIVERB_UIACTIVATE, nullptr, clientSite, 0, parentWnd, &rect);
+    // A control that was in place already may take the focus no further than
+    // its own window, or not at all.
+    FocusPage();
+}
+
+void CBrowserHost::FocusPage() {
+    HWND page = PageWindow(*this);
+    HWND focus = GetFocus();
+    if (page && focus != page && !IsChild(page, focus)) SetFocus(page);
+}
+
+bool CBrowserHost::TranslateKey(MSG* msg) {
+    if (!msg || !IsKeyMessage(msg->message)) return false;
+    HWND page = PageWindow(*this);
+    if (!page || (msg->hwnd != page && !IsChild(page, msg->hwnd))) return false;
+    ComPtr<IOleInPlaceActiveObject> active = ActiveObjectOf(*this);
+    return active && active->TranslateAccelerator(msg) == S_OK;
 }
 
 STDMETHODIMP CBrowserHost::QueryInterface(REFIID iid, void** out) {

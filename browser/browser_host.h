@@ -27,6 +27,15 @@ public:
                          bool showMenu);
     void CreateStatusWindow(HINSTANCE instance, int x, int y, int width, int height,
                             const char* colourText);
+    // Makes the control the one that takes the keyboard, as a browser's page
+    // is when its window shows.
+    void UIActivate();
+    // Puts the keyboard focus in the control, unless it is there already.
+    void FocusPage();
+    // Offers a keyboard message for a window inside the control to the
+    // control first (Tab between fields, the clipboard keys, Enter in a
+    // form); true when the control handled it and it must go no further.
+    bool TranslateKey(MSG* msg);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -44,10 +53,14 @@ public:
     HWND parentWnd = nullptr;
     HWND statusWnd = nullptr;
 
-    // Kept only to take our sites back from the control at the end.
+    // Kept to UI-activate the control and to take our sites back from it at
+    // the end.
     IOleObject* oleObject = nullptr;
     IConnectionPoint* eventsPoint = nullptr;
     DWORD eventsCookie = 0;
+    // What the control handed over when it became UI-active; until then the
+    // control itself is asked.
+    IOleInPlaceActiveObject* activeObject = nullptr;
     // OleUninitialize must pair with an OleInitialize that took effect.
     bool oleInitialized = false;
     // Set while the destructor runs: the control may still AddRef/Release

@@ -70,8 +70,15 @@ STDMETHODIMP CInPlaceFrame::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 STDMETHODIMP CInPlaceFrame::GetBorder(LPRECT) { return E_NOTIMPL; }
 STDMETHODIMP CInPlaceFrame::RequestBorderSpace(LPCBORDERWIDTHS) { return E_NOTIMPL; }
 STDMETHODIMP CInPlaceFrame::SetBorderSpace(LPCBORDERWIDTHS) { return E_NOTIMPL; }
-// The shell has no menus or accelerators to share with the active object.
-STDMETHODIMP CInPlaceFrame::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+// The control hands over its active object as it becomes UI-active, to the
+// frame and to the document window (both this object), and takes it back
+// with null; the main loop offers it the keys meant for the page.
+STDMETHODIMP CInPlaceFrame::SetActiveObject(IOleInPlaceActiveObject* active, LPCOLESTR) {
+    if (active) active->AddRef();
+    if (host->activeObject) host->activeObject->Release();
+    host->activeObject = active;
+    return S_OK;
+}
 STDMETHODIMP CInPlaceFrame::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
 STDMETHODIMP CInPlaceFrame::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
 STDMETHODIMP CInPlaceFrame::RemoveMenus(HMENU) { return E_NOTIMPL; }

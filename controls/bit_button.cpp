@@ -1,6 +1,7 @@
 #include "controls/bit_button.h"
 
 #include "common/handles.h"
+#include "controls/accessible.h"
 #include "controls/window_prop.h"
 
 int g_buttonState = 0;
@@ -44,6 +45,23 @@ void Paint(CBitButton& button, HWND wnd) {
         SendMessageA(button.actionWindow, button.actionMessage, button.actionWParam, button.actionLParam);
     }
 }
+
+bool ButtonName(HWND wnd, std::string* name) {
+    const auto* button = static_cast<const CBitButton*>(GetPropA(wnd, kButtonProperty));
+    if (!button || !button->accessibleName) return false;
+    *name = button->accessibleName;
+    return true;
+}
+
+// Pressed as a click presses it: the action goes out at the next paint.
+void PressButton(HWND wnd) {
+    auto* button = static_cast<CBitButton*>(GetPropA(wnd, kButtonProperty));
+    if (!button) return;
+    button->clickPending = true;
+    Invalidate(wnd);
+}
+
+const AccessibleFace kButtonFace = {ROLE_SYSTEM_PUSHBUTTON, ButtonName, L"Press", PressButton};
 
 }  // namespace
 
@@ -92,6 +110,8 @@ LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_ERASEBKGND:
         return 0;
+    case WM_GETOBJECT:
+        return AnswerGetObject(wnd, wParam, lParam, kButtonFace);
     case WM_PAINT:
         if (button) Paint(*button, wnd);
         break;

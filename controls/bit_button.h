@@ -26,6 +26,9 @@ public:
     UniqueBitmap hotImage;
     UniqueBitmap pressedImage;
     bool clickPending = false;
+    // What a screen reader calls the button: its function, whatever the
+    // pictures show.
+    const char* accessibleName = nullptr;
 };
 
 LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -7,6 +7,7 @@
 
 #include "common/format_text.h"
 #include "common/handles.h"
+#include "controls/accessible.h"
 #include "controls/window_prop.h"
 
 namespace {
@@ -50,6 +51,17 @@ void PaintText(HWND wnd, CInfoWin* info) {
     PaintScope paint(wnd);
     if (paint.get()) DrawInfoText(paint.get(), info->textColour, line);
 }
+
+// Static text named by what it shows.
+bool InfoName(HWND wnd, std::string* name) {
+    auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
+    if (!info) return false;
+    SharedLock guard(&info->textLock);
+    name->assign(info->text, strnlen(info->text, sizeof info->text));
+    return true;
+}
+
+const AccessibleFace kInfoFace = {ROLE_SYSTEM_STATICTEXT, InfoName, nullptr, nullptr};
 
 }  // namespace
 
@@ -131,6 +143,8 @@ LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
     KeepCreateParamAsProp(wnd, msg, lParam, kInfoProp, info);
     switch (msg) {
+    case WM_GETOBJECT:
+        return AnswerGetObject(wnd, wParam, lParam, kInfoFace);
     case WM_PAINT:
         if (info) PaintText(wnd, info);
         break;

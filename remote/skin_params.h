@@ -49,24 +49,25 @@ struct ButtonSpec {
     int slot;                  // in the table of ten; slot 5 stays free
     unsigned message;
     unsigned wParam;
+    const char* accessibleName;  // what a screen reader calls it
 };
 
 // In creation order.
 inline constexpr ButtonSpec kButtonSpecs[] = {
     {"CLOSE", "BUTTON_CLOSE_POS", "BUTTON_CLOSE_CLICK", "BUTTON_CLOSE_HOT", "BUTTON_CLOSE_NORMAL",
-     "Getting Close Button Images", "Loading %s", 0, kMsgSysCommand, kSysClose},
+     "Getting Close Button Images", "Loading %s", 0, kMsgSysCommand, kSysClose, "Close"},
     {"MIN", "BUTTON_MIN_POS", "BUTTON_MIN_CLICK", "BUTTON_MIN_HOT", "BUTTON_MIN_NORMAL",
-     "Getting Minimizee Button Images", "Loaded %s", 1, kMsgSysCommand, kSysMinimise},
+     "Getting Minimizee Button Images", "Loaded %s", 1, kMsgSysCommand, kSysMinimise, "Minimise"},
     {"BACK", "BUTTON_BACK_POS", "BUTTON_BACK_CLICK", "BUTTON_BACK_HOT", "BUTTON_BACK_NORMAL",
-     "Getting Browser GoBack Button Images", "Loaded %s", 2, kMsgGoBack, 0},
+     "Getting Browser GoBack Button Images", "Loaded %s", 2, kMsgGoBack, 0, "Back"},
     {"FORWARD", "BUTTON_FORWARD_POS", "BUTTON_FORWARD_CLICK", "BUTTON_FORWARD_HOT",
      "BUTTON_FORWARD_NORMAL", "Getting Browser GoForward Button Images", "Loaded %s", 3,
-     kMsgGoForward, 0},
+     kMsgGoForward, 0, "Forward"},
     {"HOME", "BUTTON_HOME_POS", "BUTTON_HOME_CLICK", "BUTTON_HOME_HOT", "BUTTON_HOME_NORMAL",
-     "Getting Browser GoHome Button Images", "Loaded %s", 4, kMsgGoHome, 0},
+     "Getting Browser GoHome Button Images", "Loaded %s", 4, kMsgGoHome, 0, "Home"},
     {"REFRESH", "BUTTON_REFRESH_POS", "BUTTON_REFRESH_CLICK", "BUTTON_REFRESH_HOT",
      "BUTTON_REFRESH_NORMAL", "Getting Browser Refresh Button Images", "Loaded %s", 6,
-     kMsgRefresh, 0},
+     kMsgRefresh, 0, "Refresh"},
 };
 inline constexpr std::size_t kButtonCount = sizeof kButtonSpecs / sizeof kButtonSpecs[0];
 

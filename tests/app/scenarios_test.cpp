@@ -44,9 +44,11 @@ const Scenario kScenarios[] = {
     {"full document",
      kFull,
      {"exit 1", "box -", "closed-by button", "main 362,284 301x201 normal \"Korvane Test Shell\"", "region as-skin",
-      "loader 362,284 301x201 topmost", "order splash-then-main", "child CINFOWIN 120,175 150x20",
-      "child CBITBUTTON 270,5 20x16", "child CBITBUTTON 245,5 20x16", "child CBITBUTTON 10,175 20x16",
-      "child CBITBUTTON 35,175 20x16", "child CBITBUTTON 60,175 20x16", "child CBITBUTTON 85,175 20x16",
+      "loader 362,284 301x201 topmost", "order splash-then-main", "child CINFOWIN 120,175 150x20 \"*\" role 41 -",
+      // Named by their function, whatever the pictures show.
+      "child CBITBUTTON 270,5 20x16 \"Close\" role 43 Press", "child CBITBUTTON 245,5 20x16 \"Minimise\" role 43 Press",
+      "child CBITBUTTON 10,175 20x16 \"Back\" role 43 Press", "child CBITBUTTON 35,175 20x16 \"Forward\" role 43 Press",
+      "child CBITBUTTON 60,175 20x16 \"Home\" role 43 Press", "child CBITBUTTON 85,175 20x16 \"Refresh\" role 43 Press",
       "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
           "|Loading Application Startup Position|Creating Korvane Window|Getting Internet Explorer Control Position"
           "|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Loading " + Got("close-20x16.bmp") +
@@ -60,6 +62,12 @@ const Scenario kScenarios[] = {
       "first-request GET /doc.xml HTTP/1.1 | Host: * | User-Agent: Mozzila/5.0 (compatible; Korvane; Windows NT 5.0) "
       "| Pragma: no-cache",
       "opened -", "memory under 256 MB", Protected() + "|WebBrowser_Navigate *(L\"{site}page/start.html\" *"}},
+    // The keyboard in the page from the start; shortcuts with or without their buttons; Backspace is not Back.
+    {"keys and a screen reader reach the control",
+     Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,281,120"}} + Button("REFRESH", "85,175"),
+     {"exit 1", "focus Shell Embedding", "closed-by input",
+      "control keys GoBack keys GoForward keys GoHome keys Refresh keys Refresh keys Stop keys Refresh keys"}, {"{doc}"},
+     {}, "", false, {"BackSpace", "alt+Left", "alt+Right", "alt+Home", "F5", "ctrl+r", "Escape", "press Refresh", "alt+F4"}},
     {"start position top-most no loader",
      {{"SKIN", "skin-120x90.bmp"}, {"APP_START_POS", "0,0"}, {"APP_TOP_MOST", "it is TRUE"},
       {"APP_BROWSER_RECT", "0,0,10,10"}},

@@ -114,6 +114,7 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     host->CreateStatusWindow(GetModuleHandleA(nullptr), 0, 0, 200, 20, "FFFFFF");
     for (const wchar_t* text : {L"100% of %s and %n", L""}) host->frame->SetStatusText(text);
     EXPECT_STREQ(host->statusWin->text, "100% of %s and %n");
+    EXPECT_EQ(Accessible(host->statusWnd), "\"100% of %s and %n\" role 41 -");
     // Three bytes a character in this code page: the text must not vanish.
     EXPECT_EQ(GetACP(), 65001u) << "run with LC_ALL=hi_IN.UTF-8";
     host->frame->SetStatusText(L"\x0939\x093f\x0902\x0926\x0940");
@@ -143,8 +144,9 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
 }
 
 // The shell itself in this process, with the fake in place of the control:
-// its navigation buttons, clicked with the mouse, reach the control in order.
-TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
+// its navigation buttons, clicked with the mouse, reach the control in order,
+// and keys typed into the page are offered to the control first.
+TEST(RunningShell, NavigationButtonsAndKeysReachTheControlInOrder) {
     std::vector<std::string> args;
     PrepareSite({"navigation", Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,281,120"},
                                       {"APP_NAVIGATE_TO", "http://start.test/"}} +
@@ -154,9 +156,15 @@ TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
     OleInitialize(nullptr);
     int result = -1;
     {
+        // Its active object only as it hands it over, not when asked; "gone"
+        // only once the host has let go of it too.
         FakeBrowserClass fake({"SetClientSite site", "SetObjectRects 10,30,291,150 clip 10,30,291,150",
-                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate http://start.test/", "GoBack",
-                               "GoForward", "GoHome", "Refresh", "Unadvise 42", "Close 1", "SetClientSite null", "gone"});
+                               "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate http://start.test/",
+                               "DoVerb -4 site 10,30,291,150", "GoBack", "GoForward", "GoHome", "Refresh",
+                               "TranslateAccelerator 9", "page keydown 9", "page char 9", "TranslateAccelerator 65",
+                               "Unadvise 42", "Close 1", "SetClientSite null", "gone"},
+                              {IID_IOleInPlaceActiveObject});
+        fake.takenKey = 'A';
         std::thread user([&] {
             std::vector<HWND> main;
             WaitUntil([&] { return !(main = VisibleWindows(GetCurrentProcessId(), "Korvane")).empty(); }, 20000);
@@ -168,6 +176,8 @@ TEST(RunningShell, NavigationButtonsReachTheControlInClickOrder) {
                 MouseClickAt(r.left + 20 + 25 * i, r.top + 183);
                 WaitUntil([&] { return fake.CallsSoFar() > before; }, 3000);
             }
+            XdoKeys("Tab a");
+            WaitUntil([&] { return fake.CallsSoFar() >= 14; }, 3000);
             if (!main.empty()) PostMessageA(main[0], WM_SYSCOMMAND, SC_CLOSE, 0);
             if (HWND box = ErrorBox(GetCurrentProcessId())) PressOk(box);
         });

@@ -14,9 +14,9 @@ static_assert(sizeof(void*) == 8, "the fake control needs the x64 calling conven
 
 namespace {
 
-enum Face { kObject, kInPlace, kContainer, kPoint, kBrowser, kFaces };
+enum Face { kObject, kInPlace, kContainer, kPoint, kBrowser, kActive, kFaces };
 const char* const kFaceNames[] = {"IOleObject", "IOleInPlaceObject", "IConnectionPointContainer",
-                                  "IConnectionPoint", "IWebBrowser2"};
+                                  "IConnectionPoint", "IWebBrowser2", "IOleInPlaceActiveObject"};
 constexpr int kSlots = 80;  // more than IWebBrowser2 has
 
 }  // namespace
@@ -32,6 +32,7 @@ struct FakeControl {
     FakeBrowserClass* owner;
     IOleInPlaceSite* held = nullptr;
     IDispatch* sink = nullptr;  // the advised one
+    HWND page = nullptr;
 };
 
 namespace {
@@ -55,7 +56,7 @@ HRESULT STDMETHODCALLTYPE QueryInterface(void* face, REFIID iid, void** out) {
     static const std::pair<const IID*, Face> kAnswers[] = {
         {&IID_IUnknown, kObject}, {&IID_IOleObject, kObject}, {&IID_IOleInPlaceObject, kInPlace},
         {&IID_IConnectionPointContainer, kContainer}, {&IID_IWebBrowser2, kBrowser},
-        {&DIID_DWebBrowserEvents2, kPoint}};  // the connection point of that name
+        {&DIID_DWebBrowserEvents2, kPoint}, {&IID_IOleInPlaceActiveObject, kActive}};  // kPoint: that connection point
     FakeControl* c = Self(face);
     *out = nullptr;
     for (const IID& refused : c->owner->refused()) {
@@ -84,9 +85,29 @@ ULONG STDMETHODCALLTYPE Release(void* face) {
     return 0;
 }
 
-HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND, const RECT* r) {
+// The page's window notes the keys that reach it.
+LRESULT CALLBACK PageProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_KEYDOWN || msg == WM_CHAR)
+        reinterpret_cast<FakeControl*>(GetWindowLongPtrA(wnd, GWLP_USERDATA))
+            ->owner->Called((msg == WM_CHAR ? "page char " : "page keydown ") + std::to_string(wParam));
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+}
+
+HRESULT STDMETHODCALLTYPE DoVerb(void* face, LONG verb, MSG*, IOleClientSite* site, LONG, HWND parent, const RECT* r) {
     Call(face, "DoVerb " + std::to_string(verb) + (site ? " site " : " null ") + Text(r));
     FakeControl* c = Self(face);
+    if (verb == OLEIVERB_INPLACEACTIVATE && !c->page) {
+        c->page = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, r->left, r->top, r->right - r->left,
+                                  r->bottom - r->top, parent, nullptr, nullptr, nullptr);
+        SetWindowLongPtrA(c->page, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PageProc));
+        SetWindowLongPtrA(c->page, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c));
+    }
+    // As a control becomes UI-active: hands the frame its active object.
+    IOleInPlaceFrame* frame = nullptr;
+    if (verb == OLEIVERB_UIACTIVATE && site && site->QueryInterface(IID_IOleInPlaceFrame, reinterpret_cast<void**>(&frame)) == S_OK) {
+        frame->SetActiveObject(reinterpret_cast<IOleInPlaceActiveObject*>(&c->faces[kActive]), L"item");
+        frame->Release();
+    }
     if (c->owner->heldByOle && site && !c->held) {
         site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&c->held));
         // Registered as a class object, the control is OLE's to let go of,
@@ -150,6 +171,13 @@ struct Tables {
             return Call(f, site ? "SetClientSite site" : "SetClientSite null"), S_OK;
         });
         slots[kObject][6] = Slot(+[](void* f, DWORD option) { return Call(f, "Close " + std::to_string(option)), S_OK; });
+        // Asking for the window is not a call.
+        slots[kInPlace][3] = Slot(+[](void* f, HWND* wnd) { return *wnd = Self(f)->page, S_OK; });
+        // Takes what it is told to (a control takes Ctrl+C in a text box); notes the key-downs.
+        slots[kActive][5] = Slot(+[](void* f, MSG* m) {
+            if (m->message == WM_KEYDOWN) Call(f, "TranslateAccelerator " + std::to_string(m->wParam));
+            return m->wParam == Self(f)->owner->takenKey ? S_OK : S_FALSE;
+        });
         slots[kObject][11] = Slot(&DoVerb);
         slots[kInPlace][7] = Slot(+[](void* f, const RECT* position, const RECT* clip) {
             return Call(f, "SetObjectRects " + Text(position) + " clip " + Text(clip)), S_OK;

@@ -2,8 +2,9 @@
 // inside the test process, in the expectation style: the test states the
 // calls it expects, in order, and the first call that is not the next one
 // expected is the failure. The control answers the interfaces it is asked
-// for (IOleObject, IOleInPlaceObject, IConnectionPointContainer,
-// IWebBrowser2) unless told to refuse one; asking is not a call.
+// for (IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
+// IConnectionPointContainer, IWebBrowser2) unless told to refuse one; asking
+// is not a call.
 #pragma once
 #include <windows.h>
 #include <unknwn.h>
@@ -16,7 +17,8 @@
 // L,T,R,B clip L,T,R,B; DoVerb VERB site L,T,R,B; Advise sink; Unadvise
 // COOKIE; Navigate URL [cancelled] (by the sink's BeforeNavigate2); GoBack, GoForward, GoHome, Refresh; Close OPTION;
 // site still there (a held site called as the control goes); gone (its last
-// reference let go); IFACE slot N (any other method).
+// reference let go); TranslateAccelerator VK, page keydown VK, page char C
+// (key-downs offered to it, keys that reach its window); IFACE slot N (any other method).
 class FakeBrowserClass final : public IClassFactory {
 public:
     // heldByOle: like a control whose last reference OLE itself holds, it
@@ -33,6 +35,7 @@ public:
     void Called(const std::string& call);
     const std::vector<IID>& refused() const { return refused_; }
     const bool heldByOle;
+    WPARAM takenKey = 0;  // the key that TranslateAccelerator takes (S_OK)
 
     // The class object that makes the fakes; it lives as long as this.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;

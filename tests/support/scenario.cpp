@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <regex>
 
 #include "common/handles.h"
 #include "support/images.h"
@@ -80,7 +81,32 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
         report.push_back(EqualRgn(actual.get(), expected.get()) ? "region as-skin" : "region differs");
     }
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        report.push_back("child " + ClassOf(c) + " " + Place(c, main));
+        report.push_back("child " + ClassOf(c) + " " + Place(c, main) + " " + Accessible(c));
+    GUITHREADINFO gui{sizeof gui};
+    const DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    WaitUntil([&] { return GetGUIThreadInfo(thread, &gui) && IsChild(main, gui.hwndFocus); }, 1000);
+    report.push_back("focus " + (gui.hwndFocus ? ClassOf(gui.hwndFocus) : "-"));
+}
+
+// One step of a Scenario's input.
+void Input(HWND main, const std::string& step) {
+    if (step.compare(0, 6, "press ") != 0) return XdoKeys(step);
+    for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (Accessible(c).compare(0, step.size() - 3, "\"" + step.substr(6) + "\" ") == 0) Accessible(c, true);
+    Sleep(200);
+}
+
+// What the real control was called with, as its trace channel tells.
+std::string ControlCalls(ShellProcess& shell) {
+    static const std::regex kCall("(InPlaceActiveObject_TranslateAccelerator|WebBrowser_(GoBack|GoForward|GoHome|Refresh|Stop)) .*");
+    std::vector<std::string> calls;
+    std::smatch call;
+    for (const std::string& line : shell.logged(":ieframe:")) {
+        // How many messages a chord makes is the window system's business.
+        if (std::regex_match(line, call, kCall) && (call[2].matched || calls.empty() || calls.back() != "keys"))
+            calls.push_back(call[2].matched ? call[2].str() : "keys");
+    }
+    return "control " + Joined(calls, " ");
 }
 
 // Ends the run as a user would, with the close button when there is one.
@@ -153,7 +179,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
     std::vector<std::string> report;
-    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",trace+ieframe,trace+urlmon");
+    ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
@@ -172,7 +198,9 @@ std::vector<std::string> RunScenario(const Scenario& s) {
         if (!mains.empty() && !sawMain) {
             sawMain = true;
             DescribeMain(mains[0], s, report);
-            report.push_back(Close(mains[0], s));
+            for (const std::string& step : s.input) Input(mains[0], step);
+            const bool closed = !s.input.empty() && WaitUntil([&] { return !IsWindow(mains[0]); }, 1000);
+            report.push_back(closed ? "closed-by input" : Close(mains[0], s));
         }
     }
     report.push_back(shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
@@ -187,6 +215,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
         for (const char* call : {":CoInternetSetFeatureEnabled ", ":create_webbrowser ", ":WebBrowser_Navigate "})
             if (t.find(call) != std::string::npos) calls.push_back(t.substr(t.find(':') + 1));
     report.push_back("calls " + Joined(calls, "|"));
+    report.push_back(ControlCalls(shell));
     // The start page comes whenever the control gets to it: it has a line
     // of its own.
     std::vector<std::string> paths, pages;

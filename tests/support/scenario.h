@@ -21,6 +21,9 @@ struct Scenario {
     Params replies;    // a file's sidecar: how the server sends it
     std::string raw;   // the document's text itself, instead of doc
     bool quick = false;  // the shell built with the tests' short fetch limits
+    // Once the main window shows: keys as xdotool names them ("alt+Left"),
+    // or "press NAME", a button's default action as a screen reader does it.
+    std::vector<std::string> input;
 };
 
 // A button's position and its three images (KIND-click, KIND-hot and KIND,
@@ -31,10 +34,13 @@ Params operator+(Params a, const Params& b);
 // The report, one line each (absent parts as "-"): exit N | exit timeout;
 // box TEXT (its lines joined by " | "), box-order ok | under-splash; main
 // X,Y WxH topmost|normal "TITLE"; region as-skin | differs | none; child
-// CLASS X,Y WxH (the main window's children, in the window's coordinates);
-// closed-by button|system; loader X,Y WxH topmost|normal; order
-// splash-then-main | both-at-once; progress TEXT|...; requests /PATH ... and
-// page-requests /page/... (the start page, whenever the control gets to it);
+// CLASS X,Y WxH "NAME" role N ACTION (the main window's children, in its
+// coordinates, as a screen reader hears them); focus CLASS (of the window
+// with the keyboard); closed-by button|system|input; control GoBack ... keys
+// (the real control's calls, a run of keys offered as one); loader X,Y WxH
+// topmost|normal; order splash-then-main | both-at-once; progress TEXT|...;
+// requests /PATH ... and page-requests /page/... (the start page, whenever
+// the control gets to it);
 // first-request LINE | HEADER | ...; opened TEXT (what reached the system's
 // "open" verb); memory under 256 MB | N MB; calls NAME ARGS|... (Wine's traces
 // of CoInternetSetFeatureEnabled, create_webbrowser, WebBrowser_Navigate). In documents, arguments and

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "controls/accessible.h"
 #include "support/site.h"
 
 namespace {
@@ -172,4 +173,36 @@ void MouseClickAt(int x, int y) {
     MouseMoveTo(x, y);
     MouseButton(true);
     MouseButton(false);
+}
+
+void XdoKeys(const std::string& keys) {
+    std::string command = "/usr/bin/xdotool key " + keys;
+    STARTUPINFOA si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    Sleep(100);
+}
+
+std::string Accessible(HWND wnd, bool press) {
+    // The answer comes marshalled from the window's process.
+    [[maybe_unused]] static const HRESULT com = CoInitialize(nullptr);
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(wnd, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&object)))) return "-";
+    VARIANT self{}, role{};
+    self.vt = VT_I4;
+    BSTR text[2] = {};
+    object->get_accName(self, &text[0]);
+    object->get_accRole(self, &role);
+    object->get_accDefaultAction(self, &text[1]);
+    if (press) object->accDoDefaultAction(self);
+    object->Release();
+    std::string said[2];  // the tests' names are ASCII
+    for (int i = 0; i < 2; ++i) {
+        for (const wchar_t* c = text[i]; c && *c; ++c) said[i] += static_cast<char>(*c);
+        SysFreeString(text[i]);
+    }
+    return "\"" + said[0] + "\" role " + std::to_string(role.lVal) + " " + (said[1].empty() ? "-" : said[1]);
 }

@@ -53,3 +53,9 @@ void PressOk(HWND box);
 void MouseMoveTo(int x, int y);
 void MouseButton(bool down);
 void MouseClickAt(int x, int y);
+// Real keys through the X server, as xdotool names them ("alt+Left Tab"),
+// to the window with the keyboard.
+void XdoKeys(const std::string& keys);
+// What a screen reader hears of a window: "NAME" role N ACTION (- for
+// none); with press, its default action is done too.
+std::string Accessible(HWND wnd, bool press = false);
