@@ -191,8 +191,8 @@ entries() {  # what the list of installed programs shows of each
     $wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | grep -E '^ +(DisplayName|DisplayVersion|Publisher) ' | sort
 }
 emulation() { $wine reg query 'HKLM\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION' /v korvane.exe 2>&1; }
-entry() { printf '    %s\n' "DisplayName    REG_SZ    $1" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $2"; }
-korvane=$(entry Korvane "The Korvane developers")
+arp_entry() { printf '    %s\n' "DisplayName    REG_SZ    $1" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $2"; }
+korvane=$(arp_entry Korvane "The Korvane developers")
 check "the older MSI installs with KORVANE_URL" $wine msiexec /i "$work/old.msi" /qn KORVANE_URL="$acme_url"
 check "the MSI upgrades it" $wine msiexec /i "$msi" /qn
 check "the upgrade keeps the shortcut's URL" test "$(arguments Korvane)" = "$acme_url"
@@ -205,7 +205,7 @@ check "the branded MSI installs beside it" $wine msiexec /i dist/acme-portal.msi
 check "the brand's shortcut's URL" test "$(arguments "Acme Portal")" = "$acme_url"
 check "the branded MSI's icon" cmp <(msiinfo extract dist/acme-portal.msi Icon.product.ico) "$work/acme.ico"
 for f in dist/acme-portal.msi "$programs/Acme Portal/korvane.exe"; do check "$f signed" has "$(verify "$f")" "verification: ok"; done
-check "an entry each" test "$(entries)" = "$({ entry Korvane "The Korvane developers"; entry "Acme Portal" Acme; } | sort)"
+check "an entry each" test "$(entries)" = "$({ arp_entry Korvane "The Korvane developers"; arp_entry "Acme Portal" Acme; } | sort)"
 check "the branded MSI removes silently" $wine msiexec /x dist/acme-portal.msi /qn
 check "which leaves Korvane and its engine setting" test -f "$programs/Korvane/korvane.exe" -a ! -e "$programs/Acme Portal" \
     -a "$(has "$(emulation)" 0x2af9 && echo kept)" = kept
