@@ -2,10 +2,19 @@
 # skin authors (adding the demo skin and the README) and a per-user NSIS
 # installer (programs, guide and licence). scripts/release.sh and
 # scripts/brand.sh run cpack on a Release tree; the installer's script is
-# packaging/NSIS.template.in.
+# packaging/NSIS.template.in. The per-machine MSI (scripts/lib/msi.sh) takes
+# the same programs component, from packaging/korvane.wxs.
 if(NOT WIN32)
     return()
 endif()
+
+# The MSI's custom action that checks KORVANE_URL; never installed. MSI finds
+# its entry point by the plain name, which 32-bit __stdcall would decorate.
+add_library(korvane-msi-url MODULE ${CMAKE_CURRENT_LIST_DIR}/packaging/msi_url_check.cpp)
+set_target_properties(korvane-msi-url PROPERTIES PREFIX "")
+target_include_directories(korvane-msi-url PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(korvane-msi-url PRIVATE msi)
+target_link_options(korvane-msi-url PRIVATE -s -Wl,--kill-at)
 
 install(TARGETS korvane korvane-check RUNTIME DESTINATION . COMPONENT programs)
 install(FILES LICENSE DESTINATION . COMPONENT programs)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds a deployer's own installer of the shell:
 #   scripts/brand.sh --name "Acme Portal" --url https://portal.example.com/korvane.xml
-#       [--icon acme.ico] [--publisher "Acme"] [--arch win32|win64]
+#       [--icon acme.ico] [--publisher "Acme"] [--arch win32|win64] [--msi]
 #       [--sign CERT.pfx --password-file FILE [--timestamp URL]]
 # writes dist/acme-portal-setup.exe: the name in lower case, each run of
 # other characters than letters and digits made one dash. It installs the
@@ -11,15 +11,21 @@
 # names live side by side. The icon (default: the shell's) is the shortcut's,
 # the uninstall entry's and the installer's own. The publisher defaults to the
 # name. --arch win32 (the default) runs on every Windows; win64 is the x86_64
-# build. Bad input is refused before anything is built.
+# build. With --msi it writes dist/acme-portal.msi instead: the same files for
+# all users of the machine, into "Program Files\NAME", with a Start-menu
+# shortcut NAME for all users and an UpgradeCode of the name's own, so that
+# each brand upgrades itself (scripts/lib/msi.sh). Bad input is refused
+# before anything is built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 prog=brand
 source scripts/lib/packaging.sh
+source scripts/lib/msi.sh
 
-name="" url="" icon="" publisher="" arch=win32
+name="" url="" icon="" publisher="" arch=win32 msi=""
 while [ $# -gt 0 ]; do
+    [ "$1" != --msi ] || { msi=1; shift; continue; }
     [ $# -ge 2 ] || die "$1 needs a value"
     case $1 in
         --name) name=$2 ;;
@@ -56,17 +62,28 @@ if [ -n "$icon" ]; then
 fi
 [[ ! $publisher =~ [[:cntrl:]] ]] || die "the publisher has a control character"
 [[ $arch == win32 || $arch == win64 ]] || die "--arch is win32 or win64, not $arch"
+# A Windows Installer database holds its text in one code page.
+[ -z "$msi" ] || iconv -f UTF-8 -t CP1252 <<<"$name$publisher$url" >/dev/null 2>&1 ||
+    die "an MSI holds only Western European (Windows-1252) text: \"$name\", \"$publisher\", $url"
 check_signing
 
 bash scripts/setup.sh
 lock_release_trees
 release_tree "$arch"
 out=$root/build/brand/$slug
+mkdir -p dist
+if [ -n "$msi" ]; then
+    rm -rf "$out" && mkdir -p "$out"
+    make_msi "$arch" "$out/$slug.msi" "$name" "${publisher:-$name}" "$url" "$icon"
+    cp "$out/$slug.msi" dist/
+    echo "brand: dist/$slug.msi ($arch) installs \"$name\" for all users starting $url"
+    signing_note
+    exit 0
+fi
 settings=(-D "CPACK_NSIS_DISPLAY_NAME=$name" -D "CPACK_PACKAGE_VENDOR=${publisher:-$name}"
           -D "CPACK_PACKAGE_FILE_NAME=$slug" -D "CPACK_KORVANE_URL=$url")
 [ -z "$icon" ] || settings+=(-D "CPACK_NSIS_MUI_ICON=$icon" -D "CPACK_KORVANE_ICON_FILE=$slug.ico")
 run_cpack "$arch" NSIS "$out" "${settings[@]}"
-mkdir -p dist
 cp "$out/$slug-setup.exe" dist/
 echo "brand: dist/$slug-setup.exe ($arch) installs \"$name\" starting $url"
 signing_note

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Checks the release zips and installers that scripts/release.sh made:
+# Checks the release zips, installers and MSIs that scripts/release.sh made:
 # exactly the files that belong in them, equal to the tree's copies, and
 # executables of the right machine and subsystem, stripped, with no runtime
 # DLLs beside them, carrying icon group 102 and a version resource of the
-# project's version; each installer's stub is of its architecture.
+# project's version; each installer's stub and MSI is of its architecture.
 #   scripts/check_release.sh [DIST-DIR]    (default: dist)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -102,6 +102,35 @@ check_arch() {  # arch, cpu, pe format, installer's NSIS subtype
     else
         fail "$setup is missing"
     fi
+
+    # The MSI: the same files, for all users, and what the architecture
+    # decides: the package's platform, its Program Files folder, 64-bit
+    # components or not, and the URL check's machine and plain entry point
+    # (this machine runs no 32-bit code). The plain Korvane's UpgradeCode
+    # never changes: every release upgrades the one before.
+    local msi=$dist/$name.msi platform=Intel folder=ProgramFilesFolder bit=0
+    [ "$arch" = win32 ] || { platform=x64 folder=ProgramFiles64Folder bit=1; }
+    if [ -f "$msi" ]; then
+        msiextract -C "$work/$arch-msi" "$msi" >/dev/null || fail "$msi: msiextract cannot unpack it"
+        # Under "Program Files" or not, as msiextract names the folders.
+        local folder_of_shell
+        folder_of_shell=$(find "$work/$arch-msi" -name korvane.exe -printf '%h' -quit)
+        check_files "$msi" "${folder_of_shell:-$work/$arch-msi}" "$cpu" "$format" "${programs[@]}" "${docs[@]}"
+        local tables line
+        tables=$(msiinfo suminfo "$msi" && for t in Property Directory; do msiinfo export "$msi" $t; done | tr -d '\r') || true
+        for line in "Template: $platform;1033" $'ALLUSERS\t1' $'ProductVersion\t'"$version" \
+            $'UpgradeCode\t{64996B6C-139C-5084-B93D-E721D531ED41}' $'INSTALLDIR\t'"$folder"$'\tKorvane'; do
+            grep -qxF "$line" <<<"$tables" || fail "$msi: no \"$line\""
+        done
+        [ -z "$(msiinfo export "$msi" Component | awk -F'\t' -v bit=$bit 'NR > 3 && int($4 / 256) % 2 != bit')" ] ||
+            fail "$msi: components not all of its architecture"
+        local action
+        action=$(msiinfo extract "$msi" Binary.UrlCheck >"$work/$arch-url.dll" && "$cpu-w64-mingw32-objdump" -p "$work/$arch-url.dll" 2>&1) || true
+        grep -q "file format $format\$" <<<"$action" && grep -qx $'\t\[   0\] CheckKorvaneUrl' <<<"$action" ||
+            fail "$msi: the URL check is not a $format DLL with the entry point CheckKorvaneUrl"
+    else
+        fail "$msi is missing"
+    fi
 }
 
 grep -q 'MIT License' LICENSE && grep -q 'the Korvane developers' LICENSE || fail "LICENSE is not the MIT licence of the Korvane developers"
@@ -112,4 +141,4 @@ if [ "$failures" -gt 0 ]; then
     echo "check_release: $failures problem(s) in the release packages" >&2
     exit 1
 fi
-echo "check_release: dist/korvane-$version-win32 and -win64 zips and installers are complete"
+echo "check_release: dist/korvane-$version-win32 and -win64 zips, installers and MSIs are complete"

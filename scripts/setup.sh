@@ -7,7 +7,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 xvfb x11-utils xdotool imagemagick zip unzip
-    openssl nsis osslsigncode 7zip nginx liblnk-utils
+    openssl nsis osslsigncode 7zip nginx liblnk-utils wixl msitools
 )
 missing=()
 for p in "${packages[@]}"; do

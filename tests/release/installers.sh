@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release as a newcomer and a deployer meet it: the demo's first run in a new Wine prefix; brand.sh;
-# the plain and a branded installer side by side, against the guide's nginx example, and uninstalled.
+# the plain and a branded installer side by side, against the guide's nginx example, and uninstalled; the same
+# for the MSIs, with a refused KORVANE_URL and an upgrade.
 # Needs dist/ from release.sh. In a network namespace of its own 127.0.0.53:80, the built-in URL, is ours.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,7 +19,7 @@ pids=()
 cleanup() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -f dist/acme-portal-setup.exe dist/beta-site-setup.exe
+    rm -f dist/acme-portal-setup.exe dist/beta-site-setup.exe dist/acme-portal.msi
 }
 trap cleanup EXIT
 passed=0 failed=0
@@ -68,6 +69,8 @@ acme_url=http://127.0.0.53/acme/korvane.xml
 bash scripts/brand.sh --name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme \
     --arch win64 --sign "$cert/cert.pfx" --password-file "$cert/password" >"$work/brand.log"
 bash scripts/brand.sh --name "Beta Site" --url https://beta.example.com/k.xml >>"$work/brand.log"
+bash scripts/brand.sh --name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme \
+    --arch win64 --msi --sign "$cert/cert.pfx" --password-file "$cert/password" >>"$work/brand.log"
 check "brand.sh says what it signed" grep -q "^brand: programs and installers signed" "$work/brand.log"
 check "brand.sh says it did not sign" grep -qx "brand: not signed (sign with --sign CERT.pfx --password-file FILE)" "$work/brand.log"
 verify() { osslsigncode verify -CAfile "$cert/cert.pem" -in "$1" 2>&1 || true; }
@@ -108,17 +111,25 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 /usr/lib/wine/wineserver -p
 $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 $wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1
-snapshot() {  # drive C:'s files, HKCU less Wine's own settings, and HKLM\Software
-    find "$WINEPREFIX/drive_c" | sort
+# Drive C:'s files, HKCU less Wine's own settings, and HKLM\Software; not the web cache, nor the store of
+# Windows Installer, which stays behind empty once an MSI has used it.
+snapshot() {
+    find "$WINEPREFIX/drive_c" | grep -v -e '/INetCache/' -e '/windows/Installer$' | sort
     for key in HKCU 'HKLM\Software'; do
         $wine reg export "$key" "$work/key.reg" /y >/dev/null 2>&1 && iconv -f UTF-16LE -t UTF-8 "$work/key.reg"
-    done | awk '/^\[/ {skip = /^\[HKEY_CURRENT_USER\\Software\\Wine\\/} !skip'
+    done | awk '/^\[/ {skip = /^\[HKEY_CURRENT_USER\\Software\\Wine\\/} !skip && !/^\r?$/ && !/^\[.*\\Installer[\\\]]/'
 }
 snapshot >"$work/before.txt"
 user=$(id -un)
 local_programs=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs
 start_menu=$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs
 
+shows() {  # shortcut, main window's title
+    $wine start /unix "$start_menu/$1.lnk"
+    for _ in $(seq 120); do xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 && break; sleep 0.25; done
+    check "$1's shortcut shows the main window \"$2\"" xdotool search --onlyvisible --name "^$2\$"
+    $wine taskkill /f /im korvane.exe >/dev/null 2>&1 || true
+}
 # name, installer, shortcut argument, icon file (none: the shell's), publisher, main window's title
 installs=("Korvane|dist/korvane-$version-win64-setup.exe|||The Korvane developers|Korvane Demo"
           "Acme Portal|dist/acme-portal-setup.exe|$acme_url|acme-portal.ico|Acme|Acme Portal")
@@ -148,10 +159,7 @@ for entry in "${installs[@]}"; do
     # The installed checker and the shortcut, on the brand's URL or the built-in one, both served by nginx.
     report=$($wine "$dir/korvane-check.exe" $argument | tr -d '\r') && status=0 || status=$?
     check "$name's checker on its document" test "$status $(tail -1 <<<"$report" | cut -c1-9)" = "0 VERDICT 0"
-    $wine start /unix "$start_menu/$name.lnk"
-    for _ in $(seq 120); do xdotool search --onlyvisible --name "^$title\$" >/dev/null 2>&1 && break; sleep 0.25; done
-    check "$name's shortcut shows the main window \"$title\"" xdotool search --onlyvisible --name "^$title\$"
-    $wine taskkill /f /im korvane.exe >/dev/null 2>&1 || true
+    shows "$name" "$title"
 done
 for f in korvane.exe korvane-check.exe uninstall.exe; do check "$f signed" has "$(verify "$local_programs/Acme Portal/$f")" "verification: ok"; done
 
@@ -167,6 +175,43 @@ done
 $wine wineboot -r >/dev/null 2>&1
 snapshot >"$work/after.txt"
 check "nothing is left after uninstalling" diff "$work/before.txt" "$work/after.txt"
+
+# The MSIs, in the same prefix (whose per-machine shortcuts Wine puts in the user's Start menu): refused
+# URLs (a failed install's 1603 comes out as 67), an upgrade from a build of a lower version, and a brand.
+msi=dist/korvane-$version-win64.msi programs=$WINEPREFIX/drive_c/Program\ Files
+(prog=release-test && source scripts/lib/packaging.sh && source scripts/lib/msi.sh && version=0.0.1 && make_msi win64 "$work/old.msi")
+for url in ftp://127.0.0.53/k.xml "http://127.0.0.53/a b.xml" $'http://127.0.0.53/a\tb.xml' "http://127.0.0.53/$(printf %01010d 0)"; do
+    $wine msiexec /i "$msi" /qn /l*v "$work/msi.log" KORVANE_URL="$url" && status=0 || status=$?
+    check "KORVANE_URL=${url:0:30} is refused, saying why" test "$status $(grep -c '^KORVANE_URL must start' "$work/msi.log")" = "67 1"
+done
+snapshot >"$work/refused.txt"
+check "refused MSIs install nothing" diff "$work/before.txt" "$work/refused.txt"
+arguments() { lnkinfo "$start_menu/$1.lnk" | sed -n 's/^[[:space:]]*Command line arguments[[:space:]]*: //p'; }
+entries() {  # what the list of installed programs shows of each
+    $wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | grep -E '^ +(DisplayName|DisplayVersion|Publisher) ' | sort
+}
+emulation() { $wine reg query 'HKLM\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION' /v korvane.exe 2>&1; }
+arp_entry() { printf '    %s\n' "DisplayName    REG_SZ    $1" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $2"; }
+korvane=$(arp_entry Korvane "The Korvane developers")
+check "the older MSI installs with KORVANE_URL" $wine msiexec /i "$work/old.msi" /qn KORVANE_URL="$acme_url"
+check "the MSI upgrades it" $wine msiexec /i "$msi" /qn
+check "the upgrade keeps the shortcut's URL" test "$(arguments Korvane)" = "$acme_url"
+$wine msiexec /i "$work/old.msi" /qn && status=0 || status=$?
+check "the older MSI does not go over it; one entry" test "$status$(entries)" = "67$korvane"
+check "the MSI's files" test "$(cd "$programs/Korvane" && find . -type f | cut -c3- | sort)" = "$(installed | grep -v uninstall)"
+check "the engine setting for korvane.exe" has "$(emulation)" "korvane.exe    REG_DWORD    0x2af9"
+shows Korvane "Acme Portal"
+check "the branded MSI installs beside it" $wine msiexec /i dist/acme-portal.msi /qn
+check "the brand's shortcut's URL" test "$(arguments "Acme Portal")" = "$acme_url"
+check "the branded MSI's icon" cmp <(msiinfo extract dist/acme-portal.msi Icon.product.ico) "$work/acme.ico"
+for f in dist/acme-portal.msi "$programs/Acme Portal/korvane.exe"; do check "$f signed" has "$(verify "$f")" "verification: ok"; done
+check "an entry each" test "$(entries)" = "$({ arp_entry Korvane "The Korvane developers"; arp_entry "Acme Portal" Acme; } | sort)"
+check "the branded MSI removes silently" $wine msiexec /x dist/acme-portal.msi /qn
+check "which leaves Korvane and its engine setting" test -f "$programs/Korvane/korvane.exe" -a ! -e "$programs/Acme Portal" \
+    -a "$(has "$(emulation)" 0x2af9 && echo kept)" = kept
+check "the MSI removes silently" $wine msiexec /x "$msi" /qn
+snapshot >"$work/removed.txt"
+check "nothing is left after removing the MSIs" diff "$work/before.txt" "$work/removed.txt"
 
 echo "release test: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
