@@ -2,6 +2,7 @@
 
 #include "common/handles.h"
 #include "controls/window_prop.h"
+#include "remote/skin_params.h"
 
 int g_buttonState = 0;
 
@@ -64,7 +65,7 @@ HWND CBitButton::Create(HBITMAP normal, HBITMAP hot, HBITMAP pressed, HWND paren
     normalImage.reset(normal);
     hotImage.reset(hot);
     pressedImage.reset(pressed);
-    if (!normal || !hot || !pressed || (x == 0 && y == 0)) return nullptr;
+    if (!normal || !hot || !pressed || NoPosition(x, y)) return nullptr;
 
     WNDCLASSA wc{};
     wc.style = 0;
