@@ -107,7 +107,7 @@ void Checker::Image(const ParamRule& rule, Reading& got) {
             why = "the server sent a page, not a picture";
             fix = "check the file name and IMAGES_PATH";
         } else if (!check::IsSkinFormat(format.kind)) {
-            why = "the shell reads BMP, GIF and JPEG only, not " + formatName;
+            why = check::WhyRefused(body, format);
         } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
             why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
                   " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) + " and no more than " +

@@ -42,7 +42,7 @@ std::string ConnectionError(unsigned long code, const std::string& host, unsigne
 
 // ---- Image files (file_formats.cpp) ---------------------------------------
 
-enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup };
+enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup, Gzip };
 
 // What an image file is, read from its first bytes, whatever its name says.
 struct FileFormat {
@@ -59,6 +59,11 @@ std::string FormatName(const FileFormat& format);
 // makes other kinds of picture of icons and metafiles, and reads no PNG,
 // whatever a local decoder does.
 bool IsSkinFormat(FileKind kind);
+// Why the shell makes no picture of a file of another format, in words: the
+// format it is ("not PNG"), "gzip-compressed data", or for a file of no
+// known format its first bytes, "not a picture (it starts 7B 0A 20 20)".
+std::string WhyRefused(const std::string& bytes, const FileFormat& format);
+
 // The length an uncompressed BMP file's headers promise (pixel offset plus
 // its rows); -1 when bytes is not such a file. The picture decoder accepts a
 // shorter file and makes up the missing rows.

@@ -43,6 +43,8 @@ FileFormat SniffFormat(const std::string& bytes) {
         f.kind = FileKind::Tiff;
     } else if (StartsWith(bytes, "RIFF", 4) && StartsWith(bytes, "WEBP", 4, 8)) {
         f.kind = FileKind::WebP;
+    } else if (StartsWith(bytes, "\x1F\x8B", 2)) {
+        f.kind = FileKind::Gzip;
     } else if (const std::size_t first = bytes.substr(0, 64).find_first_not_of(" \t\n\v\f\r");
                first != std::string::npos && bytes[first] == '<') {
         f.kind = FileKind::Markup;
@@ -61,6 +63,7 @@ std::string FormatName(const FileFormat& f) {
     case FileKind::Tiff: return "TIFF";
     case FileKind::WebP: return "WebP";
     case FileKind::Markup: return "HTML-or-XML";
+    case FileKind::Gzip: return "gzip";
     case FileKind::Unknown: break;
     }
     return "unknown";
@@ -68,6 +71,18 @@ std::string FormatName(const FileFormat& f) {
 
 bool IsSkinFormat(FileKind kind) {
     return kind == FileKind::Bmp || kind == FileKind::Gif || kind == FileKind::Jpeg;
+}
+
+std::string WhyRefused(const std::string& bytes, const FileFormat& format) {
+    if (format.kind == FileKind::Gzip) return "gzip-compressed data";
+    if (format.kind != FileKind::Unknown) return "the shell reads BMP, GIF and JPEG only, not " + FormatName(format);
+    std::string first;
+    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
+        static const char kHex[] = "0123456789ABCDEF";
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        first += std::string(i ? " " : "") + kHex[b >> 4] + kHex[b & 15];
+    }
+    return "not a picture (it starts " + first + ")";
 }
 
 long long BmpPromisedBytes(const std::string& bytes) {
