@@ -64,9 +64,10 @@ TEST(CheckerPreview, ComposedPictureAndItsFile) {
     EXPECT_TRUE(out.at(19, 8) == 0x00AB00u && out.at(6, 9) == kBrowserOutline && out.at(0, 5) == skin.at(0, 5));
     const Image both = Beside(button, skin, 1);
     EXPECT_TRUE(both.width == 24 && both.at(3, 0) == CheckerAt(3, 0) && both.at(0, 5) == CheckerAt(0, 5));
-    // Extreme rectangles do not reach outside the picture.
+    // Extreme rectangles lie wholly off the picture: they leave it as it is.
     const Rect huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, far{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
-    ComposePreview(skin, mask, {{INT_MIN, INT_MAX, &button}}, &huge, &far);
+    EXPECT_EQ(ComposePreview(skin, mask, {{INT_MIN, INT_MAX, &button}}, &huge, &far).px,
+              ComposePreview(skin, mask, {}, nullptr, nullptr).px);
 
     const std::string bmp = EncodeBmp24(Image{3, 2, {1, 2, 3, 4, 5, 0x101112}});
     // Bottom row first, blue green red, rows padded to four bytes.
