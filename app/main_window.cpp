@@ -38,10 +38,10 @@ void BuildStatusLine() {
     ReportProgress("Getting Internet Explorer InfoWin Position");
     std::int32_t rect[4];
     // Its absence is no error: a missing status rectangle is all zeros.
-    remoteParams->GetParamRect(param::kStatusRect, rect);
-    char colour[kColourCapacity];
+    remoteParams->GetParamRect(kStatusRectRule.name, rect);
+    char colour[kStatusColourRule.capacity];
     // Absent, or too long to be a colour: the default.
-    if (!remoteParams->GetParamString(param::kStatusColour, colour, sizeof colour)) {
+    if (!remoteParams->GetParamString(kStatusColourRule.name, colour, sizeof colour)) {
         std::strcpy(colour, param::kDefaultStatusColour);
     }
     browserHost->CreateStatusWindow(appState->instance, rect[0], rect[1], rect[2], rect[3],

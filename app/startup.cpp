@@ -23,8 +23,6 @@
 #include <cstring>
 #include <new>
 
-const char* const kDefaultDocumentUrl = "http://127.0.0.53/demo/korvane.xml";
-
 namespace {
 
 // The loader thread reads the event handle through this pointer; a static
@@ -64,16 +62,6 @@ void RunLoaderHandshake() {
 }
 
 }  // namespace
-
-bool ChooseDocumentUrl(int argc, char** argv, char* dest, std::size_t capacity) {
-    if (!dest || capacity == 0) return false;
-    dest[0] = '\0';
-    const char* url = (argc < 2 || !argv || !argv[1]) ? kDefaultDocumentUrl : argv[1];
-    std::size_t length = std::strlen(url);
-    if (length >= capacity) return false;
-    std::memcpy(dest, url, length + 1);
-    return true;
-}
 
 bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd) {
     try {
@@ -181,22 +169,16 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     ReportProgress("Loading Application Startup Position");
     const int width = appState->skinInfo.bmWidth;
     const int height = appState->skinInfo.bmHeight;
-    int x, y;
     std::int32_t position[4];
-    if (remoteParams->GetParamRect(param::kStartPos, position)) {
-        x = position[0];
-        y = position[1];
-    } else {
-        x = GetSystemMetrics(SM_CXSCREEN) / 2 - width / 2;
-        y = GetSystemMetrics(SM_CYSCREEN) / 2 - height / 2;
-    }
+    const ScreenPoint at = MainWindowCorner(remoteParams->GetParamRect(param::kStartPos, position), width, height,
+                                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 
     ReportProgress("Creating Korvane Window");
     // A title too long for the buffer counts as no title.
-    char title[kTitleCapacity];
-    const char* windowName = remoteParams->GetParamString(param::kTitle, title, sizeof title);
+    char title[kTitleRule.capacity];
+    const char* windowName = remoteParams->GetParamString(kTitleRule.name, title, sizeof title);
 
-    appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, x, y, width, height,
+    appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, at.x, at.y, width, height,
                                         nullptr, nullptr, instance, nullptr);
     if (!appState->mainWnd) {
         ShowErrorBox("Error: Could not create main window");

@@ -1,6 +1,8 @@
 // The skin checker's one check of one document: what the shell will make of
-// it, line by line. report.cpp reads the parameters, images.cpp the images,
-// geometry.cpp where things land and preview.cpp draws the preview.
+// it, line by line. document.cpp fetches the document and walks the shell's
+// table of lookups (remote/skin_params.h), params.cpp reports each parameter,
+// images.cpp each image, geometry.cpp where things land and preview.cpp
+// draws the preview.
 #pragma once
 #include <windows.h>
 
@@ -11,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "checker/check_logic.h"
+#include "checker/logic/check_logic.h"
 #include "common/handles.h"
 #include "remote/http_fetch.h"
 #include "remote/remote_params.h"
@@ -33,7 +35,8 @@ struct Options {
 };
 
 std::string Hex6(std::uint32_t rgb);
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to);
+// Why a fetch got no answer, in words.
+std::string NoAnswer(const FetchResult& fetched, const std::string& url);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 // The 4 KiB chunks in which the shell reads a body of that many bytes: each
@@ -41,25 +44,14 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
 inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
 
-// A loaded image and what the report says about it.
-struct LoadedImage {
+// What the shell got for one parameter.
+struct Reading {
+    bool present = false;  // what it needs: a value, two numbers, a picture
+    std::int32_t numbers[4] = {0, 0, 0, 0};
+    COLORREF colour = 0;
     UniqueBitmap bitmap;
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
 };
-
-// How the shell uses a numbers parameter: how many of the numbers, under
-// which names, and whether it takes them even when it counts the parameter
-// as missing (fewer than two numbers).
-struct NumberUse {
-    int count;
-    const char* labels[4];
-    bool takenAnyway;
-};
-const NumberUse kPosition = {2, {"x", "y", "", ""}, false};
-const NumberUse kRectangle = {4, {"x", "y", "width", "height"}, false};
-const NumberUse kStatusRectangle = {4, {"x", "y", "width", "height"}, true};
-const NumberUse kLoaderPosition = {2, {"top", "left", "", ""}, true};
 
 // The context text that the shell's error box would show stays as it is
 // while the checker looks parameters up of its own accord.
@@ -87,46 +79,40 @@ public:
     int Run();
 
 private:
+    int NotADocument(const FetchResult& fetched);
+    void UnknownTags();
+    const Reading& Got(const char* name) const;
+    check::Rect RectOf(const char* name) const;
+    void Button(const ButtonSpec& spec);
+
+    void Read(const ParamRule& rule, Reading& got);
     // The full value of a parameter whatever its length, without disturbing
     // the context text that the shell's error box would show.
     bool FullValue(const char* name, std::string* value);
-    void RawNotes(const char* name, std::size_t capacity);
-    bool Text(const char* name, const char* whenMissing, std::string* value);
-    // The four numbers as the shell reads them; true when it counts them as
-    // present (two numbers or more).
-    bool Numbers(const char* name, const char* whenMissing, std::int32_t out[4], const NumberUse& use);
-    bool Flag(const char* name, const char* whenMissing);
-    COLORREF Colour(const char* name, std::size_t capacity, const char* whenMissing);
-    HBITMAP Image(const char* name, const char* whenMissing, LoadedImage* loaded);
+    void RawNotes(const ParamRule& rule);
+    void Text(const ParamRule& rule, Reading& got);
+    void Numbers(const ParamRule& rule, Reading& got);
+    void Flag(const ParamRule& rule, Reading& got);
+    void Colour(const ParamRule& rule, Reading& got);
+    void Image(const ParamRule& rule, Reading& got);
     void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
     void Budget();
-    void UnknownTags();
-    void NotRead(const char* name, const char* why);
     void Stop(const std::string& errorBox);
     void StopWithParameterError();
-    int NotADocument();
     void Geometry();
     void Preview();
     check::Image SplashPicture();
 
     Options options_;
     CRemoteParams doc_;
-    std::string cleaned_;    // the raw document as the shell searches it
-    bool haveRaw_ = false;
+    std::string cleaned_;  // the whole document as the shell cleans it, lowered
+    std::string content_;  // what the shell reads of it: the root element's
     bool imagesPathReported_ = false;
 
     int verdict_ = kStarts;
     std::string verdictText_;
 
-    LoadedImage skin_;
-    bool haveLoader_ = false;
-    int loaderTop_ = 0, loaderLeft_ = 0;
-    LoadedImage loaderImage_;
-    COLORREF loaderTextColour_ = 0;
-    bool haveStart_ = false;
-    int startX_ = 0, startY_ = 0;
-    bool haveBrowser_ = false;
-    check::Rect browser_, status_;
+    std::vector<Reading> readings_ = std::vector<Reading>(kLookupOrder.size());
     std::vector<BuiltButton> buttons_;
     // What the shell downloads with a pause after every chunk: name, bytes.
     std::vector<std::pair<std::string, std::size_t>> budget_;

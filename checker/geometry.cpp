@@ -15,22 +15,27 @@ std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_s
 }  // namespace
 
 void Checker::Geometry() {
-    if (!skin_.bitmap) {
+    const Reading& skin = Got(param::kSkin);
+    if (!skin.bitmap) {
         ReportLine("GEOMETRY not checked: no skin image");
         return;
     }
-    const int w = skin_.width, h = skin_.height;
-    const check::Rect window = check::WindowOnScreen(haveStart_, startX_, startY_, w, h, kScreenWidth, kScreenHeight);
-    ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, haveStart_ ? "" : " centred");
+    const int w = skin.width, h = skin.height;
+    const Reading& start = Got(param::kStartPos);
+    const ScreenPoint at = MainWindowCorner(start.present ? start.numbers : nullptr, w, h, kScreenWidth, kScreenHeight);
+    const check::Rect window{at.x, at.y, w, h};
+    ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, start.present ? "" : " centred");
     if (!check::Inside(window, kScreenWidth, kScreenHeight)) {
         const std::string place = check::PlaceWithin(window, kScreenWidth, kScreenHeight);
         Warn(place.empty() ? "make the skin at most " + ScreenSize() : "set APP_START_POS to " + place,
              "WINDOW: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
     }
 
-    if (haveLoader_ && loaderImage_.bitmap) {
-        const LoaderGeometry g = ComputeLoaderGeometry(loaderLeft_, loaderTop_, loaderImage_.width,
-                                                       loaderImage_.height, kScreenWidth, kScreenHeight);
+    if (const Reading& loader = Got(param::kLoaderImage); loader.bitmap) {
+        // The first number is the top, the second the left edge.
+        const std::int32_t* at = Got(param::kLoaderPos).numbers;
+        const LoaderGeometry g =
+            ComputeLoaderGeometry(at[1], at[0], loader.width, loader.height, kScreenWidth, kScreenHeight);
         const int stripHeight = g.height - g.infoY;
         ReportLine("GEOMETRY LOADER x=%d y=%d size=%dx%d strip=%d,%d,%dx%d", g.x, g.y, g.width, g.height, g.infoX,
                    g.infoY, g.infoWidth, stripHeight);
@@ -57,9 +62,9 @@ void Checker::Geometry() {
         ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
         return;
     }
-    skinPixels_ = ReadPixels(skin_.bitmap.get(), w, h);
+    skinPixels_ = ReadPixels(skin.bitmap.get(), w, h);
     // The shell's own outline, built from the same bitmap.
-    UniqueRegion region(BuildSkinRegion(skin_.bitmap.get(), w, h));
+    UniqueRegion region(BuildSkinRegion(skin.bitmap.get(), w, h));
     if (!region || skinPixels_.px.empty()) {
         // Within the side limits only too many pieces fail the outline.
         if (!region)
@@ -118,14 +123,16 @@ void Checker::Geometry() {
         Warn(move.empty() ? std::string(smaller) : "move it to " + move + " or " + smaller, "%s: overlaps %s: %s",
              what.c_str(), other.c_str(), hidden);
     };
-    if (haveBrowser_) {
-        place("BROWSER", browser_, "make it smaller");
-        place("STATUS", status_, "make it smaller");
-        if (status_.width > 0 && status_.height > 0 && status_.height < check::kInfoTextRoom)
+    const bool haveBrowser = Got(param::kBrowserRect).present;
+    const check::Rect browser = RectOf(param::kBrowserRect), status = RectOf(param::kStatusRect);
+    if (haveBrowser) {
+        place("BROWSER", browser, "make it smaller");
+        place("STATUS", status, "make it smaller");
+        if (status.width > 0 && status.height > 0 && status.height < check::kInfoTextRoom)
             Warn("make it at least " + std::to_string(check::kInfoTextRoom) + " pixels high",
                  "STATUS: %d pixels high, lower than the %d pixels its text needs: the text may be cut at the bottom",
-                 status_.height, check::kInfoTextRoom);
-        clear("STATUS", status_, "the browser rectangle", browser_, "make the browser smaller",
+                 status.height, check::kInfoTextRoom);
+        clear("STATUS", status, "the browser rectangle", browser, "make the browser smaller",
               "the page covers the status text there");
     }
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
@@ -134,8 +141,8 @@ void Checker::Geometry() {
         for (std::size_t j = 0; j < i; ++j)
             clear(what, buttons_[i].rect, "BUTTON_" + buttons_[j].label, buttons_[j].rect, "make its image smaller",
                   "only one of the two shows there and takes the clicks");
-        if (haveBrowser_)
-            clear(what, buttons_[i].rect, "the browser rectangle", browser_, "make its image smaller",
+        if (haveBrowser)
+            clear(what, buttons_[i].rect, "the browser rectangle", browser, "make its image smaller",
                   "the page may cover the button there and take its clicks");
     }
 }

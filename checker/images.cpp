@@ -1,14 +1,11 @@
-// The images of a document: loaded through the shell's own code, then
-// fetched once more to say why one did not load.
+// The images of a document: each looked up, fetched once and decoded by the
+// shell's own code, and why one did not load.
 #include <cstring>
 
 #include "checker/checker.h"
-#include "checker/http_probe.h"
 #include "checker/report.h"
 #include "common/dib.h"
-#include "remote/http_fetch.h"
 #include "remote/image_size.h"
-#include "remote/skin_params.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
@@ -28,92 +25,89 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
     return image;
 }
 
-
-HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* loaded) {
+void Checker::Image(const ParamRule& rule, Reading& got) {
+    const char* name = rule.name;
     const bool hadPath = doc_.imagesPath[0] != '\0';
-    LARGE_INTEGER before, after;
-    QueryPerformanceCounter(&before);
-    HBITMAP bitmap = doc_.LoadRemoteImage(name);
-    QueryPerformanceCounter(&after);
-    UniqueBitmap owner(bitmap);
+    // The lookups that LoadRemoteImage makes, and the URL it fetches.
+    char url[kValueCapacity];
+    const bool fetches = doc_.ImageUrl(name, url);
 
     std::string fileName;
-    const bool present = FullValue(name, &fileName) && fileName.size() < kValueCapacity;
-
-    if (!present) {
-        ReportLine("PARAM %s missing -> %s", name, whenMissing);
-        RawNotes(name, kValueCapacity);
-        return nullptr;
+    if (!FullValue(name, &fileName) || fileName.size() >= rule.capacity) {
+        ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
+        RawNotes(rule);
+        return;
     }
     ReportLine("PARAM %s = %s", name, Quoted(fileName).c_str());
-    RawNotes(name, kValueCapacity);
+    RawNotes(rule);
 
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;
         const KeptContext kept(doc_);
-        Text(param::kImagesPath, "every image load fails", nullptr);
+        Reading path;
+        Read(kImagesPathRule, path);
     }
     if (doc_.imagesPath[0] == '\0') {
-        ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, whenMissing);
-        return nullptr;
+        ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, rule.whenMissing);
+        return;
     }
 
-    const std::string url = std::string(doc_.imagesPath) + fileName;
-    const ProbeResult probe = ProbeUrl(url.c_str(), kMaxBodyBytes);
+    const std::string shown = std::string(doc_.imagesPath) + fileName;
+    FetchResult fetched;
+    if (fetches) fetched = FetchUrl(url, true);
     // The shell reads every body that comes with a 200, pauses included,
-    // whether the picture then decodes or not; a URL too long it never asks for.
-    if (probe.requested && probe.status == 200 && url.size() < kValueCapacity)
-        budget_.push_back({name, probe.body.size()});
-    const check::FileFormat format = check::SniffFormat(probe.body);
-    std::string status = probe.requested ? std::to_string(probe.status) : "none";
-    std::string bytes = probe.overCap ? "over-1MiB" : std::to_string(probe.body.size());
+    // whether the picture then decodes or not.
+    if (fetched.answered && fetched.status == 200) budget_.push_back({name, fetched.length});
+    const std::string body = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
+    got.bitmap.reset(Accepted(fetched) ? DecodeImage(fetched.body.get(), fetched.length) : nullptr);
+    HBITMAP bitmap = got.bitmap.get();
+    got.present = bitmap != nullptr;
+    const check::FileFormat format = check::SniffFormat(body);
+    std::string status = fetched.answered ? std::to_string(fetched.status) : "none";
+    std::string bytes = fetched.overCap ? "over-1MiB" : std::to_string(body.size());
     int width = 0, height = 0;
     if (bitmap) {
         BITMAP info{};
         GetObjectA(bitmap, sizeof info, &info);
-        width = info.bmWidth;
-        height = info.bmHeight;
+        width = got.width = info.bmWidth;
+        height = got.height = info.bmHeight;
     }
-    const double ms = Milliseconds(before, after);
-    const std::string formatName = probe.body.empty() ? "none" : check::FormatName(format);
-    if (bitmap)
-        ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=yes size=%dx%d ms=%.0f", name, url.c_str(),
-                   status.c_str(), bytes.c_str(), formatName.c_str(), width, height, ms);
-    else
-        ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=no ms=%.0f", name, url.c_str(),
-                   status.c_str(), bytes.c_str(), formatName.c_str(), ms);
+    const std::string formatName = body.empty() ? "none" : check::FormatName(format);
+    const std::string decoded = bitmap ? "yes size=" + std::to_string(width) + "x" + std::to_string(height) : "no";
+    ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=%s ms=%.0f", name, shown.c_str(), status.c_str(),
+               bytes.c_str(), formatName.c_str(), decoded.c_str(), fetched.ms);
 
     const bool isSkin = std::strcmp(name, param::kSkin) == 0;
     const std::string saveAs = isSkin ? "save the skin as GIF or 24-bit BMP" : "save it as GIF or BMP";
     if (!bitmap) {
         std::string why, fix = saveAs;
         unsigned declaredWidth = 0, declaredHeight = 0;
-        const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(probe.body.data()),
-                                                probe.body.size(), &declaredWidth, &declaredHeight);
-        if (url.size() >= kValueCapacity) {
+        const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(body.data()), body.size(),
+                                                &declaredWidth, &declaredHeight);
+        if (!fetches) {
             why = "the image URL is longer than 1023 characters";
             fix = "shorten IMAGES_PATH or the file name";
-        } else if (!probe.requested) {
-            why = probe.error;
+        } else if (!fetched.answered) {
+            why = NoAnswer(fetched, url);
             fix = "check that the server in IMAGES_PATH is up and reachable";
-        } else if (probe.status != 200) {
+        } else if (fetched.status != 200) {
             why = "the server answered " + status + ", the shell takes only 200";
             fix = "put the file at that URL or correct its name";
-        } else if (probe.overCap) {
+        } else if (fetched.overCap) {
             why = "the file is larger than 1 MiB";
             fix = "make it smaller, as GIF for example";
-        } else if (probe.cut) {
+        } else if (fetched.cut) {
             why = "the server sent less than the whole file";
             fix = "check the server: the shell takes only whole files";
-        } else if (probe.body.empty()) {
+        } else if (body.empty()) {
             why = "the file is empty";
             fix = "upload it again";
         } else if (format.kind == check::FileKind::Markup) {
             why = "the server sent a page, not a picture";
             fix = "check the file name and IMAGES_PATH";
         } else if (!check::IsSkinFormat(format.kind)) {
-            why = "the shell reads BMP, GIF and JPEG only, not " + formatName;
+            why = check::WhyRefused(body, format);
         } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
             why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
                   " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) + " and no more than " +
@@ -122,14 +116,14 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
         } else {
             why = "the picture decoder does not accept this " + formatName + " file";
         }
-        Warn(fix, "%s: not loaded: %s -> %s", name, why.c_str(), whenMissing);
-        return nullptr;
+        Warn(fix, "%s: not loaded: %s -> %s", name, why.c_str(), rule.whenMissing);
+        return;
     }
-    const long long promised = check::BmpPromisedBytes(probe.body);
-    if (!probe.overCap && promised > static_cast<long long>(probe.body.size()))
+    const long long promised = check::BmpPromisedBytes(body);
+    if (!fetched.overCap && promised > static_cast<long long>(body.size()))
         Warn("upload the whole file again",
              "%s: the file has %zu of the %lld bytes its header promises: the missing rows are made up", name,
-             probe.body.size(), promised);
+             body.size(), promised);
     if (isSkin && format.kind == check::FileKind::Jpeg)
         Warn(saveAs, "SKIN: a JPEG file: its colours are not exact, so the key colour misses parts of the border: "
                      "the outline comes out ragged");
@@ -137,14 +131,8 @@ HBITMAP Checker::Image(const char* name, const char* whenMissing, LoadedImage* l
         Warn("save it without a transparent colour", "SKIN: a GIF with a transparent colour: the decoder does not "
                                                       "keep that colour, so the key colour is not exact and the "
                                                       "outline may cut the wrong pixels");
-    if (format.kind == check::FileKind::Bmp && probe.body.size() > kWorthShrinkingBytes)
-        SuggestGif(name, probe.body.size(), ReadPixels(bitmap, width, height));
-    if (loaded) {
-        loaded->bitmap = std::move(owner);
-        loaded->width = width;
-        loaded->height = height;
-    }
-    return bitmap;
+    if (format.kind == check::FileKind::Bmp && body.size() > kWorthShrinkingBytes)
+        SuggestGif(name, body.size(), ReadPixels(bitmap, width, height));
 }
 
 void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels) {

@@ -14,18 +14,19 @@ constexpr int kSplashGap = 8;
 }  // namespace
 
 check::Image Checker::SplashPicture() {
-    const int w = loaderImage_.width, h = loaderImage_.height;
+    const Reading& loader = Got(param::kLoaderImage);
+    const int w = loader.width, h = loader.height;
     const LoaderGeometry g = ComputeLoaderGeometry(1, 1, w, h, kScreenWidth, kScreenHeight);
     {
         UniqueDC dc(CreateCompatibleDC(nullptr));
         if (!dc) return check::Image();
-        SelectedObject selected(dc.get(), loaderImage_.bitmap.get());
+        SelectedObject selected(dc.get(), loader.bitmap.get());
         // What of the progress line shows: the strip below 90 percent.
         IntersectClipRect(dc.get(), g.infoX, g.infoY, g.infoX + g.infoWidth, h);
         SetViewportOrgEx(dc.get(), g.infoX, g.infoY, nullptr);
-        DrawInfoText(dc.get(), loaderTextColour_, kLoaderFirstText);
+        DrawInfoText(dc.get(), Got(param::kLoaderTextColour).colour, kLoaderFirstText);
     }
-    check::Image picture = ReadPixels(loaderImage_.bitmap.get(), w, h);
+    check::Image picture = ReadPixels(loader.bitmap.get(), w, h);
     // Drawn one pixel around the strip, so that it does not cover the text.
     const check::Rect around{g.infoX - 1, g.infoY - 1, g.infoWidth + 2, h - g.infoY + 2};
     check::DrawOutline(picture, &around, check::kStatusOutline);
@@ -47,10 +48,12 @@ void Checker::Preview() {
         p.normal = &b.normal;
         buttons.push_back(p);
     }
-    check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons, haveBrowser_ ? &browser_ : nullptr,
-                                                 haveBrowser_ ? &status_ : nullptr);
+    const check::Rect browser = RectOf(param::kBrowserRect), status = RectOf(param::kStatusRect);
+    const bool haveBrowser = Got(param::kBrowserRect).present;
+    check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons, haveBrowser ? &browser : nullptr,
+                                                 haveBrowser ? &status : nullptr);
     std::string splashAt;
-    if (haveLoader_ && loaderImage_.bitmap) {
+    if (Got(param::kLoaderImage).bitmap) {
         const check::Image splash = SplashPicture();
         if (!splash.px.empty()) {
             splashAt = " splash=" + std::to_string(picture.width + kSplashGap) + ",0";

@@ -3,6 +3,7 @@
 #include "common/handles.h"
 #include "controls/accessible.h"
 #include "controls/window_prop.h"
+#include "remote/skin_params.h"
 
 int g_buttonState = 0;
 
@@ -11,7 +12,12 @@ namespace {
 const char kButtonClass[] = "CBITBUTTON";
 const char kButtonProperty[] = "BUTPROR";
 
-void Invalidate(HWND wnd) { InvalidateRect(wnd, nullptr, FALSE); }
+// The state is shared, but only the window whose message changed it repaints.
+void SetState(HWND wnd, int state) {
+    if (g_buttonState == state) return;
+    g_buttonState = state;
+    InvalidateRect(wnd, nullptr, FALSE);
+}
 
 HBITMAP ImageForState(const CBitButton& button) {
     switch (g_buttonState) {
@@ -27,7 +33,6 @@ HBITMAP ImageForState(const CBitButton& button) {
 void Paint(CBitButton& button, HWND wnd) {
     {
         WindowDC dc(wnd);
-        button.drawingDC = dc.get();
         UniqueDC memory(dc.get() ? CreateCompatibleDC(dc.get()) : nullptr);
         if (memory) {
             HBITMAP image = ImageForState(button);
@@ -58,7 +63,7 @@ void PressButton(HWND wnd) {
     auto* button = static_cast<CBitButton*>(GetPropA(wnd, kButtonProperty));
     if (!button) return;
     button->clickPending = true;
-    Invalidate(wnd);
+    InvalidateRect(wnd, nullptr, FALSE);
 }
 
 const AccessibleFace kButtonFace = {ROLE_SYSTEM_PUSHBUTTON, ButtonName, L"Press", PressButton};
@@ -78,7 +83,7 @@ HWND CBitButton::Create(HBITMAP normal, HBITMAP hot, HBITMAP pressed, HWND paren
     normalImage.reset(normal);
     hotImage.reset(hot);
     pressedImage.reset(pressed);
-    if (!normal || !hot || !pressed || (x == 0 && y == 0)) return nullptr;
+    if (!normal || !hot || !pressed || NoPosition(x, y)) return nullptr;
 
     WNDCLASSA wc{};
     wc.style = 0;
@@ -118,7 +123,6 @@ LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_MOUSEMOVE:
         // Arriving with only the left button held is a drag from elsewhere.
         if (wParam == MK_LBUTTON || g_buttonState == 1) break;
-        g_buttonState = 1;
         {
             TRACKMOUSEEVENT track{};
             track.cbSize = sizeof(track);
@@ -127,26 +131,19 @@ LRESULT CALLBACK BitButtonWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPar
             track.dwHoverTime = 1;
             TrackMouseEvent(&track);
         }
-        Invalidate(wnd);
+        SetState(wnd, 1);
         break;
     case WM_LBUTTONDOWN:
-        if (g_buttonState != 2) {
-            g_buttonState = 2;
-            Invalidate(wnd);
-        }
+        SetState(wnd, 2);
         break;
     case WM_LBUTTONUP:
         if (button && g_buttonState != 0) {
             button->clickPending = true;
-            g_buttonState = 0;
-            Invalidate(wnd);
+            SetState(wnd, 0);
         }
         break;
     case WM_MOUSELEAVE:
-        if (g_buttonState != 0) {
-            g_buttonState = 0;
-            Invalidate(wnd);
-        }
+        SetState(wnd, 0);
         break;
     default:
         break;

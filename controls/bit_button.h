@@ -21,7 +21,6 @@ public:
     WPARAM actionWParam = 0;
     LPARAM actionLParam = 0;
     int placement[4] = {0, 0, 0, 0};
-    HDC drawingDC = nullptr;
     UniqueBitmap normalImage;
     UniqueBitmap hotImage;
     UniqueBitmap pressedImage;

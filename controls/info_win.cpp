@@ -16,26 +16,20 @@ const char kInfoClass[] = "CINFOWIN";
 const char kInfoProp[] = "INFOPROR";
 constexpr size_t kTextCapacity = sizeof(CInfoWin::text);
 
-class ExclusiveLock {
+// Holds the text lock for one scope: exclusive for the writer, shared for
+// the painter.
+class TextLock {
 public:
-    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    TextLock(SRWLOCK* lock, bool exclusive) : lock_(lock), exclusive_(exclusive) {
+        exclusive_ ? AcquireSRWLockExclusive(lock_) : AcquireSRWLockShared(lock_);
+    }
+    ~TextLock() { exclusive_ ? ReleaseSRWLockExclusive(lock_) : ReleaseSRWLockShared(lock_); }
+    TextLock(const TextLock&) = delete;
+    TextLock& operator=(const TextLock&) = delete;
 
 private:
     SRWLOCK* lock_;
-};
-
-class SharedLock {
-public:
-    explicit SharedLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockShared(lock_); }
-    ~SharedLock() { ReleaseSRWLockShared(lock_); }
-    SharedLock(const SharedLock&) = delete;
-    SharedLock& operator=(const SharedLock&) = delete;
-
-private:
-    SRWLOCK* lock_;
+    bool exclusive_;
 };
 
 void PaintText(HWND wnd, CInfoWin* info) {
@@ -43,7 +37,7 @@ void PaintText(HWND wnd, CInfoWin* info) {
     // could be waiting for the lock.
     char line[kTextCapacity];
     {
-        SharedLock guard(&info->textLock);
+        TextLock guard(&info->textLock, false);
         std::memcpy(line, info->text, sizeof line);
     }
     line[sizeof line - 1] = '\0';
@@ -56,7 +50,7 @@ void PaintText(HWND wnd, CInfoWin* info) {
 bool InfoName(HWND wnd, std::string* name) {
     auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
     if (!info) return false;
-    SharedLock guard(&info->textLock);
+    TextLock guard(&info->textLock, false);
     name->assign(info->text, strnlen(info->text, sizeof info->text));
     return true;
 }
@@ -129,7 +123,7 @@ void CInfoWin::SetInfoText(const char* format, ...) {
     va_end(args);
 
     {
-        ExclusiveLock guard(&textLock);
+        TextLock guard(&textLock, true);
         std::memcpy(text, formatted, sizeof text);
     }
 

@@ -6,8 +6,6 @@ class CInfoWin {
 public:
     CInfoWin();
     virtual ~CInfoWin();
-    CInfoWin(const CInfoWin&) = delete;
-    CInfoWin& operator=(const CInfoWin&) = delete;
 
     HWND Create(HWND parent, HINSTANCE instance, int x, int y, int width, int height,
                 const char* colourText);
@@ -28,6 +26,9 @@ public:
     // the thread that owns the window when it paints; this keeps a paint
     // from seeing half of a new text.
     SRWLOCK textLock = SRWLOCK_INIT;
+
+    CInfoWin(const CInfoWin&) = delete;
+    CInfoWin& operator=(const CInfoWin&) = delete;
 };
 
 LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,14 +1,10 @@
 #include "controls/loader_win.h"
 
-#include <atomic>
 #include <cstdint>
 #include <new>
 
-#include "app/app.h"
-#include "common/handles.h"
-#include "controls/window_prop.h"
 #include "controls/info_win.h"
-#include "remote/remote_params.h"
+#include "controls/window_prop.h"
 #include "remote/skin_params.h"
 
 namespace {
@@ -36,9 +32,9 @@ CLoaderWin::~CLoaderWin() {
 LoaderGeometry ComputeLoaderGeometry(int x, int y, int w, int h, int screenWidth,
                                      int screenHeight) {
     LoaderGeometry g{};
-    if (x == 0 && y == 0) {
-        x = screenWidth / 2 - w / 2;
-        y = screenHeight / 2 - h / 2;
+    if (NoPosition(x, y)) {
+        x = Centred(screenWidth, w);
+        y = Centred(screenHeight, h);
     }
     g.x = x;
     g.y = y;
@@ -115,57 +111,6 @@ void CreateAndRun(CLoaderWin* loaderWin, HBITMAP bitmap, int x, int y, HANDLE ev
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-}
-
-namespace {
-enum HandshakeState { kWaiting, kLoaderClaimed, kStartUpGaveUp };
-std::atomic<int> handshakeState{kWaiting};
-}  // namespace
-
-bool LoaderClaims() {
-    int waiting = kWaiting;
-    return handshakeState.compare_exchange_strong(waiting, kLoaderClaimed);
-}
-
-bool StartUpGivesUp() {
-    int waiting = kWaiting;
-    return handshakeState.compare_exchange_strong(waiting, kStartUpGaveUp);
-}
-
-DWORD WINAPI LoaderThreadProc(LPVOID param) {
-    HANDLE event = param ? *static_cast<HANDLE*>(param) : nullptr;
-
-    if (!appState || !remoteParams) {
-        SetEvent(event);
-        return 0;
-    }
-
-    UniqueBitmap bitmap(remoteParams->LoadRemoteImage(param::kLoaderImage));
-    // Start-up may have gone on without us while the image came in; then
-    // nothing it shares may be touched, not even the event.
-    if (!LoaderClaims()) return 0;
-    appState->loaderBitmap = bitmap.release();
-    if (!appState->loaderBitmap) {
-        SetEvent(event);
-        return 0;
-    }
-
-    loader = new (std::nothrow) CLoaderWin;
-    if (!loader) {
-        SetEvent(event);
-        return 0;
-    }
-
-    std::int32_t position[4] = {0, 0, 0, 0};
-    // A single number is still wanted: it is the top.
-    remoteParams->GetParamRect(param::kLoaderPos, position);
-
-    char colour[kValueCapacity] = {};
-    remoteParams->GetParamString(param::kLoaderTextColour, colour, sizeof colour);
-
-    // The first number is the top, the second the left edge.
-    CreateAndRun(loader, appState->loaderBitmap, position[1], position[0], event, colour);
-    return 0;
 }
 
 LRESULT CALLBACK LoaderWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {

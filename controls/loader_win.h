@@ -8,33 +8,16 @@ class CLoaderWin {
 public:
     CLoaderWin();
     virtual ~CLoaderWin();
-    CLoaderWin(const CLoaderWin&) = delete;
-    CLoaderWin& operator=(const CLoaderWin&) = delete;
 
     HWND window = nullptr;
     HWND infoWindow = nullptr;
     HBITMAP bitmap = nullptr;      // not owned
     CInfoWin* infoObject = nullptr;  // owned
+
+    CLoaderWin(const CLoaderWin&) = delete;
+    CLoaderWin& operator=(const CLoaderWin&) = delete;
 };
 
-// Thread routine; param points at the variable holding the hand-shake event
-// (a manual-reset event, not signalled). The thread reads that variable once,
-// at its start, and sets the event exactly once, on every path: after the
-// loader window is shown, or at once when there is no loader image, no memory
-// for the loader, or no loader window. Returns 0.
-//
-// The event belongs to the caller: this thread never closes it, and touches
-// neither the event nor the variable after setting it. The caller closes the
-// handle itself once its wait has returned, so the handle can never vanish
-// under the waiter, whichever of the two threads runs first. The variable
-// must stay alive until the event is set.
-DWORD WINAPI LoaderThreadProc(LPVOID param);
-// The hand-shake's one race, when start-up stops waiting: the loader thread
-// claims the shared state once its image is in, start-up gives up on it
-// after the fetch deadline, and whichever comes first decides. Each is false
-// when the other came first.
-bool LoaderClaims();
-bool StartUpGivesUp();
 void CreateAndRun(CLoaderWin* loader, HBITMAP bitmap, int x, int y, HANDLE event,
                   const char* colourText);
 LRESULT CALLBACK LoaderWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);

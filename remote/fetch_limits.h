@@ -1,6 +1,6 @@
 // How long and how far one fetch may go, so that no server can keep the
-// shell waiting for ever. The shell's own values are in fetch_limits.cpp; the
-// tests build a copy of the shell with short ones.
+// shell waiting for ever. Each program links fetch_limits.cpp once: the tests
+// build it with KORVANE_QUICK_FETCH for a shell with short limits.
 #pragma once
 
 struct FetchLimits {

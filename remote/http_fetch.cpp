@@ -7,44 +7,75 @@
 
 namespace {
 
-// Reads the body into one malloc block with room for a terminator. Only a
-// body that ends cleanly, with every byte the server announced, is a body: a
-// cut one would decode into a picture with made-up rows.
-char* ReadBody(HttpResponse& response, std::uint32_t* bodyLength) {
-    UniqueMalloc<void> block(std::malloc(kReadChunkBytes));
-    if (!block) return nullptr;
+double NowMs() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Reads the body into one malloc block with room for a terminator, up to the
+// first failed read or one byte past the cap. Only a body that ends cleanly,
+// with every byte the server announced, is whole: a cut one would decode into
+// a picture with made-up rows.
+void ReadBody(HttpResponse& response, FetchResult& fetched) {
+    UniqueMalloc<char> block(static_cast<char*>(std::malloc(kReadChunkBytes)));
+    if (!block) return;
     std::uint32_t pos = 0;
     char scratch[kReadChunkBytes];
     for (;;) {
         DWORD n = 0;
-        if (!ReadBodyChunk(response, scratch, kReadChunkBytes, &n)) return nullptr;
+        if (!ReadBodyChunk(response, scratch, kReadChunkBytes, &n)) {
+            fetched.cut = true;
+            break;
+        }
         if (n == 0) break;
-        if (pos + n > kMaxBodyBytes) return nullptr;
+        if (pos + n > kMaxBodyBytes) {
+            fetched.overCap = true;
+            n = kMaxBodyBytes + 1 - pos;
+        }
         if (pos + n + 1 > kReadChunkBytes) {
-            void* grown = std::realloc(block.get(), pos + n + 1);
-            if (!grown) return nullptr;
+            char* grown = static_cast<char*>(std::realloc(block.get(), pos + n + 1));
+            if (!grown) return;
             block.release();
             block.reset(grown);
         }
-        std::memcpy(static_cast<char*>(block.get()) + pos, scratch, n);
+        std::memcpy(block.get() + pos, scratch, n);
         pos += n;
+        if (fetched.overCap) break;
         Sleep(kPauseAfterChunkMs);
     }
-    if (response.announcedLength >= 0 && pos != response.announcedLength) return nullptr;
-    char* body = static_cast<char*>(block.release());
-    body[pos] = '\0';
-    *bodyLength = pos;
-    return body;
+    if (!fetched.overCap && response.announcedLength >= 0 && pos != response.announcedLength) fetched.cut = true;
+    block.get()[pos] = '\0';
+    fetched.body = std::move(block);
+    fetched.length = pos;
 }
 
 }  // namespace
 
+FetchResult FetchUrl(const char* url, bool anyStatus) {
+    FetchResult fetched;
+    const double start = NowMs();
+    HttpResponse response;
+    fetched.answered = SendGet(url, &response);
+    fetched.status = response.status;
+    fetched.error = response.error;
+    if (fetched.answered && (anyStatus || response.status == 200)) ReadBody(response, fetched);
+    fetched.ms = NowMs() - start;
+    return fetched;
+}
+
+bool Accepted(const FetchResult& fetched) {
+    return fetched.answered && fetched.status == 200 && fetched.body && !fetched.overCap && !fetched.cut;
+}
+
+char* TakeBody(FetchResult& fetched, std::uint32_t* length) {
+    *length = Accepted(fetched) ? fetched.length : 0;
+    return Accepted(fetched) ? fetched.body.release() : nullptr;
+}
+
 char* HttpGetUrl(const char* url, std::uint32_t* length) {
     *length = 0;
-    HttpResponse response;
-    if (!SendGet(url, &response) || response.status != 200) return nullptr;
-    std::uint32_t bodyLength = 0;
-    char* body = ReadBody(response, &bodyLength);
-    if (body) *length = bodyLength;
-    return body;
+    FetchResult fetched = FetchUrl(url);
+    return TakeBody(fetched, length);
 }

@@ -6,42 +6,17 @@
 #include "common/handles.h"
 #include "remote/http_fetch.h"
 #include "remote/image_size.h"
-#include "remote/skin_params.h"
 
 #include <ole2.h>
 #include <olectl.h>
 
-#include <cstdio>
 #include <cstring>
 
 HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
-    char fileName[kValueCapacity];
-    if (!GetParamString(name, fileName, sizeof fileName)) return nullptr;
-
-    if (imagesPath[0] == '\0') {
-        if (!GetParamString(param::kImagesPath, imagesPath, sizeof imagesPath)) return nullptr;
-    }
-    std::size_t pathLength = std::strlen(imagesPath);
-    if (pathLength == 0 || imagesPath[pathLength - 1] != '/') {
-        if (pathLength + 1 >= sizeof imagesPath) {
-            // No room for the "/": forget the value so the cache only ever
-            // holds a usable folder URL; every later load fails the same way.
-            imagesPath[0] = '\0';
-            return nullptr;
-        }
-        imagesPath[pathLength++] = '/';
-        imagesPath[pathLength] = '\0';
-    }
-
     char url[kValueCapacity];
-    const int urlLength = std::snprintf(url, sizeof url, "%s%s", imagesPath, fileName);
-    std::snprintf(contextText, sizeof contextText, "Image %s,Path: %s%s", fileName, imagesPath, fileName);
-    // A cut URL would fetch some other file.
-    if (urlLength < 0 || static_cast<std::size_t>(urlLength) >= sizeof url) return nullptr;
-
+    if (!ImageUrl(name, url)) return nullptr;
     std::uint32_t length = 0;
     UniqueMalloc<char> body(HttpGetUrl(url, &length));
-    if (!body || length == 0) return nullptr;
     return DecodeImage(body.get(), length);
 }
 

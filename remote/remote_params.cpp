@@ -11,12 +11,6 @@
 
 namespace {
 
-void LowerAscii(char* s) {
-    for (; *s; ++s) {
-        if (*s >= 'A' && *s <= 'Z') *s = static_cast<char>(*s - 'A' + 'a');
-    }
-}
-
 // A malloc'd scratch string released on every path out of a lookup.
 class ScratchString {
 public:
@@ -76,8 +70,7 @@ bool CRemoteParams::PrepareDocument(char* body, std::uint32_t length, const char
     if (!text || length == 0) return false;
 
     // From here the text is a C string: a NUL in the body ends the document.
-    StripControlChars(text);
-    TrimSpaces(text);
+    CleanDocument(text);
 
     const std::size_t size = std::strlen(text) + 1;
     lowerText = static_cast<char*>(std::malloc(size));
@@ -106,26 +99,8 @@ char* CRemoteParams::GetParamString(const char* name, char* dest, std::size_t ca
     std::snprintf(contextText, sizeof contextText, "Parameter: %s", name);
     dest[0] = '\0';
 
-    const std::size_t nameLength = std::strlen(name);
-    ScratchString open(nameLength + 3);   // "<" name ">"
-    ScratchString close(nameLength + 4);  // "</" name ">"
-    if (!open.get() || !close.get()) return nullptr;
-    std::snprintf(open.get(), nameLength + 3, "<%s>", name);
-    std::snprintf(close.get(), nameLength + 4, "</%s>", name);
-    LowerAscii(open.get());
-    LowerAscii(close.get());
-
-    const char* openAt = std::strstr(lowerText, open.get());
-    if (!openAt) return nullptr;
-    // Searched from the top of the document, not from the opening tag.
-    const char* closeAt = std::strstr(lowerText, close.get());
-    if (!closeAt) return nullptr;
-
-    std::size_t begin = static_cast<std::size_t>(openAt - lowerText) + nameLength + 2;
-    std::size_t end = static_cast<std::size_t>(closeAt - lowerText);
-    // A closing tag ahead of the opening one encloses nothing.
-    if (end < begin) return nullptr;
-
+    std::size_t begin = 0, end = 0;
+    if (FindValue(lowerText, name, &begin, &end) != ValueAt::kFound) return nullptr;
     while (begin < end && text[begin] == ' ') ++begin;
     while (end > begin && text[end - 1] == ' ') --end;
     const std::size_t valueLength = end - begin;
@@ -137,6 +112,31 @@ char* CRemoteParams::GetParamString(const char* name, char* dest, std::size_t ca
     return dest;
 }
 
+bool CRemoteParams::ImageUrl(const char* name, char (&url)[kValueCapacity]) {
+    char fileName[kValueCapacity];
+    if (!GetParamString(name, fileName, sizeof fileName)) return false;
+
+    if (imagesPath[0] == '\0') {
+        if (!GetParamString(param::kImagesPath, imagesPath, sizeof imagesPath)) return false;
+    }
+    std::size_t pathLength = std::strlen(imagesPath);
+    if (pathLength == 0 || imagesPath[pathLength - 1] != '/') {
+        if (pathLength + 1 >= sizeof imagesPath) {
+            // No room for the "/": forget the value so the cache only ever
+            // holds a usable folder URL; every later load fails the same way.
+            imagesPath[0] = '\0';
+            return false;
+        }
+        imagesPath[pathLength++] = '/';
+        imagesPath[pathLength] = '\0';
+    }
+
+    const int urlLength = std::snprintf(url, sizeof url, "%s%s", imagesPath, fileName);
+    std::snprintf(contextText, sizeof contextText, "Image %s,Path: %s%s", fileName, imagesPath, fileName);
+    // A cut URL would fetch some other file.
+    return urlLength >= 0 && static_cast<std::size_t>(urlLength) < sizeof url;
+}
+
 std::int32_t* CRemoteParams::GetParamRect(const char* name, std::int32_t rect[4]) {
     if (!rect) return nullptr;
     rect[0] = rect[1] = rect[2] = rect[3] = 0;
@@ -145,15 +145,9 @@ std::int32_t* CRemoteParams::GetParamRect(const char* name, std::int32_t rect[4]
     if (!GetParamString(name, value, sizeof value)) return nullptr;
 
     int tokens = 0;
-    const char* p = value;
-    while (*p) {
-        while (*p == ',') ++p;
-        if (!*p) break;
-        const char* tokenEnd = p;
-        while (*tokenEnd && *tokenEnd != ',') ++tokenEnd;
-        if (tokens < 4) rect[tokens] = ParseNumber(p, tokenEnd);
-        ++tokens;
-        p = tokenEnd;
+    const char* end = value;
+    for (const char* token; (token = NextNumberToken(end, &end)) != nullptr; ++tokens) {
+        if (tokens < 4) rect[tokens] = ParseNumber(token, end);
     }
     return tokens >= 2 ? rect : nullptr;
 }
@@ -185,4 +179,47 @@ char* TrimSpaces(char* text) {
     std::memmove(text, start, length);
     text[length] = '\0';
     return text;
+}
+
+void LowerAscii(char* text) {
+    for (; *text; ++text) {
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+    }
+}
+
+char* CleanDocument(char* text) {
+    StripControlChars(text);
+    return TrimSpaces(text);
+}
+
+ValueAt FindValue(const char* lowered, const char* name, std::size_t* begin, std::size_t* end) {
+    const std::size_t nameLength = std::strlen(name);
+    ScratchString open(nameLength + 3);   // "<" name ">"
+    ScratchString close(nameLength + 4);  // "</" name ">"
+    if (!open.get() || !close.get()) return ValueAt::kNoOpenTag;
+    std::snprintf(open.get(), nameLength + 3, "<%s>", name);
+    std::snprintf(close.get(), nameLength + 4, "</%s>", name);
+    LowerAscii(open.get());
+    LowerAscii(close.get());
+
+    const char* openAt = std::strstr(lowered, open.get());
+    if (!openAt) return ValueAt::kNoOpenTag;
+    // Searched from the top of the document, not from the opening tag.
+    const char* closeAt = std::strstr(lowered, close.get());
+    if (!closeAt) return ValueAt::kNoCloseTag;
+    const std::size_t valueBegin = static_cast<std::size_t>(openAt - lowered) + nameLength + 2;
+    const std::size_t valueEnd = static_cast<std::size_t>(closeAt - lowered);
+    // A closing tag ahead of the opening one encloses nothing.
+    if (valueEnd < valueBegin) return ValueAt::kCloseFirst;
+    if (begin) *begin = valueBegin;
+    if (end) *end = valueEnd;
+    return ValueAt::kFound;
+}
+
+const char* NextNumberToken(const char* p, const char** end) {
+    while (*p == ',') ++p;
+    if (!*p) return nullptr;
+    for (*end = p; **end && **end != ','; ++*end) {
+    }
+    return p;
 }

@@ -5,17 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
-struct HBITMAP__;
+#include "remote/skin_params.h"
 
-constexpr std::size_t kValueCapacity = 1024;      // terminator included
-constexpr std::size_t kColourCapacity = 32;       // the status colour buffer
+struct HBITMAP__;
 
 class CRemoteParams {
 public:
     CRemoteParams();
     virtual ~CRemoteParams();
-    CRemoteParams(const CRemoteParams&) = delete;
-    CRemoteParams& operator=(const CRemoteParams&) = delete;
 
     // Fetches url and prepares it; true when it is a parameter document.
     bool LoadDocument(const char* url);
@@ -33,6 +30,10 @@ public:
     std::int32_t* GetParamRect(const char* name, std::int32_t rect[4]);
     bool GetParamBool(const char* name, bool defaultValue);
 
+    // The URL LoadRemoteImage fetches for an image parameter: IMAGES_PATH
+    // (looked up once, and given a final "/") and the file name. False when
+    // either is missing or the URL does not fit; contextText then says why.
+    bool ImageUrl(const char* name, char (&url)[kValueCapacity]);
 #ifdef _WIN32
     HBITMAP__* LoadRemoteImage(const char* name);
 #endif
@@ -42,6 +43,9 @@ public:
     char sourceUrl[kValueCapacity];
     char imagesPath[kValueCapacity];
     char contextText[kValueCapacity];
+
+    CRemoteParams(const CRemoteParams&) = delete;
+    CRemoteParams& operator=(const CRemoteParams&) = delete;
 };
 
 #ifdef _WIN32
@@ -53,3 +57,18 @@ HBITMAP__* DecodeImage(const char* bytes, std::uint32_t length);
 
 void StripControlChars(char* text);
 char* TrimSpaces(char* text);
+void LowerAscii(char* text);
+// A fetched document as every lookup reads it, in place: control characters
+// deleted, then the spaces around it trimmed. Returns text.
+char* CleanDocument(char* text);
+
+// Where the value of <name> stands in a document already lowered: from the
+// end of the first <name> to the first </name> anywhere. The tags are matched
+// whatever the case of name; begin and end may be null.
+enum class ValueAt { kFound, kNoOpenTag, kNoCloseTag, kCloseFirst };
+ValueAt FindValue(const char* lowered, const char* name, std::size_t* begin, std::size_t* end);
+
+// The comma-separated token at or after p, as GetParamRect splits a value: a
+// run of commas is one separator and no token is empty. Null when none is
+// left; *end is where the token stops.
+const char* NextNumberToken(const char* p, const char** end);

@@ -1,11 +1,16 @@
-// What a parameter document is read by: every parameter name, the buttons
-// with their images and actions, and the defaults for what a document leaves
-// out. The shell and the checker both read from here, so the checker can
-// never describe a document the shell reads differently. No Windows headers:
-// the fuzzer and the native tests use it too.
+// What a parameter document is read by: every parameter the shell looks up,
+// in the order it looks them up, what it reads each one as and what it does
+// without it, and the buttons with their images and actions. The shell takes
+// its buffers and defaults from these rows and the checker walks them, so the
+// checker can never describe a document the shell reads differently. No
+// Windows headers: the fuzzer and the native tests use it too.
 #pragma once
 #include <array>
 #include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t kValueCapacity = 1024;  // terminator included
+constexpr std::size_t kColourCapacity = 32;   // the status colour buffer
 
 namespace param {
 inline constexpr char kRoot[] = "Korvane";
@@ -27,6 +32,61 @@ inline constexpr char kStatusColour[] = "APP_STATUS_COLOR";
 inline constexpr char kDefaultStatusColour[] = "FFFFFF";
 inline constexpr char kBlankPage[] = "about:blank";
 }  // namespace param
+
+// A position of 0,0 stands for none: the splash is centred, a button not made.
+constexpr bool NoPosition(int x, int y) { return x == 0 && y == 0; }
+// Where a window of that side goes on a screen of that side when it has no
+// position: centred, each half rounded toward zero before the subtraction.
+constexpr int Centred(int screenSide, int side) { return screenSide / 2 - side / 2; }
+struct ScreenPoint {
+    int x, y;
+};
+// The main window's corner: at APP_START_POS when the document gives it (start
+// is then its numbers), else centred on the screen.
+constexpr ScreenPoint MainWindowCorner(const std::int32_t* start, int width, int height, int screenWidth,
+                                       int screenHeight) {
+    return start ? ScreenPoint{start[0], start[1]}
+                 : ScreenPoint{Centred(screenWidth, width), Centred(screenHeight, height)};
+}
+
+enum class ParamKind { kText, kNumbers, kFlag, kColour, kImage };
+
+struct ParamRule {
+    const char* name;
+    ParamKind kind;
+    const char* whenMissing;  // what the shell does without it, in words
+    std::size_t capacity = kValueCapacity;  // the buffer the value is read into
+    // Numbers: what the ones the shell uses stand for, and whether it uses
+    // them even when it counts the parameter as missing (a single number).
+    const char* uses = "";
+    bool usedAnyway = false;
+    bool stops = false;  // without it the shell shows the error box and ends
+    // Looked up only when this parameter gave the shell what it needed.
+    const char* onlyAfter = nullptr;
+    const char* unreadWhy = nullptr;
+};
+
+inline constexpr char kStopsShell[] = "error box, the shell ends";
+inline constexpr ParamRule kLoaderImageRule{param::kLoaderImage, ParamKind::kImage, "no loader window"};
+inline constexpr ParamRule kLoaderPosRule{param::kLoaderPos, ParamKind::kNumbers, "loader centred", kValueCapacity,
+                                          "top,left", true, false, param::kLoaderImage, "no loader window"};
+inline constexpr ParamRule kLoaderTextColourRule{param::kLoaderTextColour, ParamKind::kColour, "empty: black text",
+                                                 kValueCapacity, "", false, false, param::kLoaderImage,
+                                                 "no loader window"};
+inline constexpr ParamRule kSkinRule{param::kSkin, ParamKind::kImage, kStopsShell, kValueCapacity, "", false, true};
+inline constexpr ParamRule kStartPosRule{param::kStartPos, ParamKind::kNumbers, "window centred", kValueCapacity, "x,y"};
+inline constexpr ParamRule kTitleRule{param::kTitle, ParamKind::kText, "no title"};
+inline constexpr ParamRule kBrowserRectRule{param::kBrowserRect, ParamKind::kNumbers, kStopsShell, kValueCapacity,
+                                            "x,y,width,height", false, true};
+inline constexpr ParamRule kShowIeMenuRule{param::kShowIeMenu, ParamKind::kFlag, "false: no page context menu"};
+inline constexpr ParamRule kNavigateToRule{param::kNavigateTo, ParamKind::kText, "no start page"};
+inline constexpr ParamRule kStatusRectRule{param::kStatusRect, ParamKind::kNumbers, "status line at 0,0 with no size",
+                                           kValueCapacity, "x,y,width,height", true};
+inline constexpr ParamRule kStatusColourRule{param::kStatusColour, ParamKind::kColour, "colour FFFFFF (the default)",
+                                             kColourCapacity};
+inline constexpr ParamRule kTopMostRule{param::kTopMost, ParamKind::kFlag, "false: not top-most"};
+// Looked up by the first image load that finds its own parameter.
+inline constexpr ParamRule kImagesPathRule{param::kImagesPath, ParamKind::kText, "every image load fails"};
 
 // The window messages a button sends, as plain numbers so that this header
 // needs no Windows headers; the main window checks them against the real ones.
@@ -71,16 +131,22 @@ inline constexpr ButtonSpec kButtonSpecs[] = {
 };
 inline constexpr std::size_t kButtonCount = sizeof kButtonSpecs / sizeof kButtonSpecs[0];
 
-// Every name the shell looks up, so that a tag can be told to be none of them.
-constexpr std::array<const char*, 13 + 4 * kButtonCount> AllParamNames() {
-    std::array<const char*, 13 + 4 * kButtonCount> names{
-        param::kTitle, param::kSkin, param::kStartPos, param::kTopMost, param::kImagesPath,
-        param::kLoaderImage, param::kLoaderPos, param::kLoaderTextColour, param::kBrowserRect,
-        param::kShowIeMenu, param::kNavigateTo, param::kStatusRect, param::kStatusColour};
-    std::size_t n = 13;
+// Every lookup of a start-up in the shell's order: the loader thread's, then
+// start-up's up to the main window, the main window's while it is created
+// (each button's position, and its pictures only when it has one), and last
+// start-up's own again. IMAGES_PATH goes with the first image instead.
+constexpr std::array<ParamRule, 12 + 4 * kButtonCount> LookupOrder() {
+    std::array<ParamRule, 12 + 4 * kButtonCount> rules{
+        {kLoaderImageRule, kLoaderPosRule, kLoaderTextColourRule, kSkinRule, kStartPosRule, kTitleRule,
+         kBrowserRectRule, kShowIeMenuRule, kNavigateToRule, kStatusRectRule, kStatusColourRule}};
+    std::size_t n = 11;
     for (const ButtonSpec& b : kButtonSpecs) {
-        for (const char* name : {b.position, b.pressed, b.hot, b.normal}) names[n++] = name;
+        rules[n++] = {b.position, ParamKind::kNumbers, "button not created", kValueCapacity, "x,y"};
+        for (const char* image : {b.pressed, b.hot, b.normal})
+            rules[n++] = {image, ParamKind::kImage, "button not created", kValueCapacity, "",
+                          false, false, b.position, "no position"};
     }
-    return names;
+    rules[n] = kTopMostRule;
+    return rules;
 }
-inline constexpr auto kParamNames = AllParamNames();
+inline constexpr auto kLookupOrder = LookupOrder();

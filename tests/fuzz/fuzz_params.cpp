@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(static_cast<unsigned char>(c) >= 32 && params.lowerText[i] == ((c >= 'A' && c <= 'Z') ? c + 32 : c));
     }
     Check(length == 0 || (params.text[0] != ' ' && params.text[length - 1] != ' '));
-    for (const char* name : kParamNames) LookUp(params, name);
-    for (const char* name : {param::kRoot, "a", ""}) LookUp(params, name);
+    for (const ParamRule& rule : kLookupOrder) LookUp(params, rule.name);
+    for (const char* name : {param::kImagesPath, param::kRoot, "a", ""}) LookUp(params, name);
     return 0;
 }

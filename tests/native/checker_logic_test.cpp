@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "checker/check_logic.h"
+#include "checker/logic/check_logic.h"
+#include "remote/skin_params.h"
 
 using namespace check;
 
 TEST(CheckerReading, NamesFormatsAndTags) {
-    EXPECT_EQ(SplitNumberTokens(",,10,,20,"), (std::vector<std::string>{"10", "20"}));
     for (const char* odd : {"10px", "", "-", "1 2", "0x10"}) EXPECT_FALSE(IsPlainInteger(odd)) << odd;
     for (const char* far : {"SK", "BUTTON_MAX_SIZE", ""}) EXPECT_EQ(NearestName(far, {"SKIN", "BUTTON_MIN_POS"}), "") << far;
 
@@ -32,14 +32,9 @@ TEST(CheckerReading, NamesFormatsAndTags) {
     for (std::uint32_t i = 0; i < 257; ++i) many.px.push_back(i);
     EXPECT_EQ(EncodeGif(many), "") << "a 257th colour makes no GIF";
 
-    const std::string raw = "<Skin>out</Skin><KORVANE>\r\n<SKIN>a</SKIN><skin>b</skin><SKINNY>c</SKINNY>"
-                            "</korvane><APP_TITLE>x</APP_TITLE>\0<SKIN>";
-    const TagScan skin = ScanTag(CleanForSearch(raw.data(), raw.size()), "SKIN");
-    EXPECT_TRUE(skin.inside == 2 && skin.outside == 1 && skin.closeInside && !skin.closeBeforeOpen);
-    EXPECT_TRUE(ScanTag(CleanForSearch("<korvane></A><A>v</korvane>", 27), "A").closeBeforeOpen);
-    EXPECT_EQ(ScanTag("<korvane>x<a</korvane>", "a</korvane").inside, 0) << "a tag past the root's end";
-    const std::string tags = "<x><korvane><!-- <SKIN>a</SKIN> --><SKIN >b</SKIN ><Buton>c</Buton><skin></korvane>";
-    EXPECT_EQ(TagTexts(CleanForSearch(tags.data(), tags.size())), (std::vector<std::string>{"skin", "skin ", "buton"}));
+    EXPECT_EQ(CountOpeningTags("<skin>a</skin><skin><skinny>", "SKIN"), 2);
+    const std::string tags = "<!-- <skin>a</skin> --><skin >b</skin ><buton>c</buton><skin>";
+    EXPECT_EQ(TagTexts(tags), (std::vector<std::string>{"skin", "skin ", "buton"}));
 }
 
 TEST(CheckerGeometry, PlacementsAtTheEdgesOfTheRange) {
@@ -50,7 +45,7 @@ TEST(CheckerGeometry, PlacementsAtTheEdgesOfTheRange) {
     EXPECT_FALSE(Inside(Rect{INT_MAX, 0, INT_MAX, 1}, 4, 3));
     EXPECT_FALSE(Overlap(Rect{0, 0, 2, 2}, Rect{2, 0, 2, 2})) << "touching edges";
     EXPECT_FALSE(Overlap(Rect{INT_MAX, 0, INT_MAX, 1}, Rect{INT_MIN, 0, 1, 1}));
-    EXPECT_EQ(WindowOnScreen(false, 0, 0, 1001, 10, 800, 600).x, -100);
+    EXPECT_EQ(MainWindowCorner(nullptr, 1001, 10, 800, 600).x, -100) << "halves rounded before the subtraction";
     EXPECT_EQ(PlaceWithin(Rect{290, -3, 20, 16}, 301, 201), "x <= 281 and y >= 0");
     // The nearest move, x >= 291, would leave the area.
     EXPECT_EQ(MoveClearOf(Rect{270, 40, 20, 16}, Rect{10, 30, 281, 120}, 301, 201), "y <= 14");
@@ -69,9 +64,10 @@ TEST(CheckerPreview, ComposedPictureAndItsFile) {
     EXPECT_TRUE(out.at(19, 8) == 0x00AB00u && out.at(6, 9) == kBrowserOutline && out.at(0, 5) == skin.at(0, 5));
     const Image both = Beside(button, skin, 1);
     EXPECT_TRUE(both.width == 24 && both.at(3, 0) == CheckerAt(3, 0) && both.at(0, 5) == CheckerAt(0, 5));
-    // Extreme rectangles do not reach outside the picture.
+    // Extreme rectangles lie wholly off the picture: they leave it as it is.
     const Rect huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, far{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
-    ComposePreview(skin, mask, {{INT_MIN, INT_MAX, &button}}, &huge, &far);
+    EXPECT_EQ(ComposePreview(skin, mask, {{INT_MIN, INT_MAX, &button}}, &huge, &far).px,
+              ComposePreview(skin, mask, {}, nullptr, nullptr).px);
 
     const std::string bmp = EncodeBmp24(Image{3, 2, {1, 2, 3, 4, 5, 0x101112}});
     // Bottom row first, blue green red, rows padded to four bytes.

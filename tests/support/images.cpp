@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "checker/check_logic.h"
+#include "checker/logic/check_logic.h"
 #include "common/handles.h"
 #include "remote/remote_params.h"
 #include "support/site.h"

@@ -1,7 +1,7 @@
-// What the skin checker works out without asking Windows anything: how the
-// shell will read a value, where tags stand in the raw document, whether the
-// pieces of the window fit together, and the preview picture. No windows.h,
-// so it also builds natively for the sanitizer tests.
+// What the skin checker works out without asking Windows anything, a file
+// for each section below; how the shell reads a document is the shell's own
+// code, which the checker calls. No windows.h: built natively for the
+// sanitizer tests too.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +10,8 @@
 
 namespace check {
 
-// ---- Values -------------------------------------------------------------
+// ---- Values (values.cpp, connection_words.cpp) ----------------------------
 
-// The comma-separated tokens of a numbers value, split the way the shell
-// splits them (runs of commas are one separator, no token is empty).
-std::vector<std::string> SplitNumberTokens(const std::string& value);
 // A token the shell reads as the author wrote it: blanks, an optional sign,
 // digits, blanks. "10px" or "a" are read too, but not as written.
 bool IsPlainInteger(const std::string& token);
@@ -43,9 +40,9 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
 // brackets: "could not connect to 127.0.0.80:80 (error 12029)".
 std::string ConnectionError(unsigned long code, const std::string& host, unsigned port);
 
-// ---- Image files -----------------------------------------------------------
+// ---- Image files (file_formats.cpp) ---------------------------------------
 
-enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup };
+enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup, Gzip };
 
 // What an image file is, read from its first bytes, whatever its name says.
 struct FileFormat {
@@ -62,35 +59,26 @@ std::string FormatName(const FileFormat& format);
 // makes other kinds of picture of icons and metafiles, and reads no PNG,
 // whatever a local decoder does.
 bool IsSkinFormat(FileKind kind);
+// Why the shell makes no picture of a file of another format, in words: the
+// format it is ("not PNG"), "gzip-compressed data", or for a file of no
+// known format its first bytes, "not a picture (it starts 7B 0A 20 20)".
+std::string WhyRefused(const std::string& bytes, const FileFormat& format);
 
 // The length an uncompressed BMP file's headers promise (pixel offset plus
 // its rows); -1 when bytes is not such a file. The picture decoder accepts a
 // shorter file and makes up the missing rows.
 long long BmpPromisedBytes(const std::string& bytes);
 
-// ---- The raw document ----------------------------------------------------
+// ---- The raw document (tags.cpp) ------------------------------------------
 
-// The raw body as the shell searches it: up to its first NUL, control
-// characters removed, ASCII letters lowered.
-std::string CleanForSearch(const char* body, std::size_t length);
-
-enum class RootState { Ok, NoOpenTag, NoCloseTag, CloseBeforeOpen };
-RootState FindRoot(const std::string& cleaned, std::size_t* contentBegin, std::size_t* contentEnd);
-
-struct TagScan {
-    int inside = 0;               // opening tags inside the root element
-    int outside = 0;              // opening tags before or after it
-    bool closeInside = false;     // a closing tag inside the root element
-    bool closeBeforeOpen = false; // the first closing tag comes before the first opening one ends
-};
-// Where <name> and </name> stand in a cleaned document with a valid root.
-TagScan ScanTag(const std::string& cleaned, const std::string& name);
-// What stands inside each opening tag in the root element's content, once
+// How often <name> stands in a document the shell has cleaned and lowered.
+int CountOpeningTags(const std::string& lowered, const std::string& name);
+// What stands inside each opening tag of the root element's content, once
 // each, in order: "<SKIN >" gives "skin ". Closing tags, comments and
 // declarations are left out.
-std::vector<std::string> TagTexts(const std::string& cleaned);
+std::vector<std::string> TagTexts(const std::string& content);
 
-// ---- Geometry -------------------------------------------------------------
+// ---- Geometry (placement.cpp) ---------------------------------------------
 
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
@@ -111,6 +99,8 @@ struct CutMask {
 // character cell and a little room, whatever font stands in for Arial.
 constexpr int kInfoTextRoom = 14;
 
+// The part of r that lies within a width by height area; empty when none.
+Rect Clip(const Rect& r, int width, int height);
 // Whether r lies wholly within a width by height area with a positive size.
 bool Inside(const Rect& r, int width, int height);
 // Cut-away pixels under the part of r that lies within the mask.
@@ -118,10 +108,6 @@ long long CutPixelsUnder(const CutMask& mask, const Rect& r);
 // Pixels of r that lie outside the mask's area.
 long long PixelsOutside(const CutMask& mask, const Rect& r);
 bool Overlap(const Rect& a, const Rect& b);
-// The main window's place: the start position when it has one, else centred
-// on the screen as the shell centres it (halves rounded toward zero first).
-Rect WindowOnScreen(bool hasStart, int startX, int startY, int width, int height, int screenWidth,
-                    int screenHeight);
 // Where r must go to lie wholly within a width by height area, as limits
 // on its top-left corner ("x <= 281 and y >= 0"); "" when it is larger than
 // the area.
@@ -131,7 +117,7 @@ std::string PlaceWithin(const Rect& r, int width, int height);
 // "" when there is none.
 std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height);
 
-// ---- Preview ---------------------------------------------------------------
+// ---- Pictures (pictures.cpp) -----------------------------------------------
 
 // 0x00RRGGBB pixels, row by row from the top.
 struct Image {
@@ -174,7 +160,8 @@ Image Beside(const Image& left, const Image& right, int gap);
 // A bottom-up 24-bit BMP file of the image.
 std::string EncodeBmp24(const Image& image);
 // A GIF file of the image (one colour table, LZW, no transparency); "" when
-// it has more than 256 colours.
+// it has more than 256 colours. The checker weighs a BMP against it, and the
+// tests make their GIF files with it.
 std::string EncodeGif(const Image& image);
 
 }  // namespace check

@@ -1,0 +1,62 @@
+// The loader thread: the splash's three lookups, its picture, and the
+// hand-shake that tells start-up the splash is up.
+#include "app/app.h"
+
+#include <atomic>
+#include <cstdint>
+#include <new>
+
+#include "common/handles.h"
+#include "controls/loader_win.h"
+#include "remote/remote_params.h"
+
+namespace {
+enum HandshakeState { kWaiting, kLoaderClaimed, kStartUpGaveUp };
+std::atomic<int> handshakeState{kWaiting};
+}  // namespace
+
+bool LoaderClaims() {
+    int waiting = kWaiting;
+    return handshakeState.compare_exchange_strong(waiting, kLoaderClaimed);
+}
+
+bool StartUpGivesUp() {
+    int waiting = kWaiting;
+    return handshakeState.compare_exchange_strong(waiting, kStartUpGaveUp);
+}
+
+DWORD WINAPI LoaderThreadProc(LPVOID eventSlot) {
+    HANDLE event = eventSlot ? *static_cast<HANDLE*>(eventSlot) : nullptr;
+
+    if (!appState || !remoteParams) {
+        SetEvent(event);
+        return 0;
+    }
+
+    UniqueBitmap bitmap(remoteParams->LoadRemoteImage(kLoaderImageRule.name));
+    // Start-up may have gone on without us while the image came in; then
+    // nothing it shares may be touched, not even the event.
+    if (!LoaderClaims()) return 0;
+    appState->loaderBitmap = bitmap.release();
+    if (!appState->loaderBitmap) {
+        SetEvent(event);
+        return 0;
+    }
+
+    loader = new (std::nothrow) CLoaderWin;
+    if (!loader) {
+        SetEvent(event);
+        return 0;
+    }
+
+    std::int32_t position[4] = {0, 0, 0, 0};
+    // A single number is still wanted: it is the top.
+    remoteParams->GetParamRect(kLoaderPosRule.name, position);
+
+    char colour[kLoaderTextColourRule.capacity] = {};
+    remoteParams->GetParamString(kLoaderTextColourRule.name, colour, sizeof colour);
+
+    // The first number is the top, the second the left edge.
+    CreateAndRun(loader, appState->loaderBitmap, position[1], position[0], event, colour);
+    return 0;
+}

@@ -1,0 +1,108 @@
+#include "checker/logic/check_logic.h"
+
+#include <climits>
+
+#include "remote/image_size.h"
+
+namespace check {
+
+namespace {
+
+std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int count) {
+    std::uint32_t v = 0;
+    for (int i = count - 1; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+bool StartsWith(const std::string& bytes, const char* prefix, std::size_t length, std::size_t at = 0) {
+    return bytes.size() >= at + length && bytes.compare(at, length, prefix, length) == 0;
+}
+
+}  // namespace
+
+FileFormat SniffFormat(const std::string& bytes) {
+    FileFormat f;
+    if (StartsWith(bytes, "BM", 2) && bytes.size() >= 34) {
+        f.kind = FileKind::Bmp;
+        const std::uint32_t header = LittleEndian(bytes, 14, 4);
+        f.bmpBits = static_cast<int>(LittleEndian(bytes, header == 12 ? 24 : 28, 2));
+        f.bmpRunLength = header >= 40 && (LittleEndian(bytes, 30, 4) == 1 || LittleEndian(bytes, 30, 4) == 2);
+    } else if (StartsWith(bytes, "GIF87a", 6) || StartsWith(bytes, "GIF89a", 6)) {
+        f.kind = FileKind::Gif;
+        GifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &f.gifTransparent);
+    } else if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
+        f.kind = FileKind::Jpeg;
+    } else if (StartsWith(bytes, "\x89PNG", 4)) {
+        f.kind = FileKind::Png;
+    } else if (StartsWith(bytes, "\0\0\1\0", 4) || StartsWith(bytes, "\0\0\2\0", 4)) {
+        f.kind = FileKind::Icon;
+    } else if (StartsWith(bytes, "\xD7\xCD\xC6\x9A", 4) || StartsWith(bytes, " EMF", 4, 40)) {
+        f.kind = FileKind::Metafile;
+    } else if (StartsWith(bytes, "II*\0", 4) || StartsWith(bytes, "MM\0*", 4)) {
+        f.kind = FileKind::Tiff;
+    } else if (StartsWith(bytes, "RIFF", 4) && StartsWith(bytes, "WEBP", 4, 8)) {
+        f.kind = FileKind::WebP;
+    } else if (StartsWith(bytes, "\x1F\x8B", 2)) {
+        f.kind = FileKind::Gzip;
+    } else if (const std::size_t first = bytes.substr(0, 64).find_first_not_of(" \t\n\v\f\r");
+               first != std::string::npos && bytes[first] == '<') {
+        f.kind = FileKind::Markup;
+    }
+    return f;
+}
+
+std::string FormatName(const FileFormat& f) {
+    switch (f.kind) {
+    case FileKind::Bmp: return "BMP-" + std::to_string(f.bmpBits) + (f.bmpRunLength ? "-RLE" : "");
+    case FileKind::Gif: return f.gifTransparent ? "GIF-transparent" : "GIF";
+    case FileKind::Jpeg: return "JPEG";
+    case FileKind::Png: return "PNG";
+    case FileKind::Icon: return "icon";
+    case FileKind::Metafile: return "metafile";
+    case FileKind::Tiff: return "TIFF";
+    case FileKind::WebP: return "WebP";
+    case FileKind::Markup: return "HTML-or-XML";
+    case FileKind::Gzip: return "gzip";
+    case FileKind::Unknown: break;
+    }
+    return "unknown";
+}
+
+bool IsSkinFormat(FileKind kind) {
+    return kind == FileKind::Bmp || kind == FileKind::Gif || kind == FileKind::Jpeg;
+}
+
+std::string WhyRefused(const std::string& bytes, const FileFormat& format) {
+    if (format.kind == FileKind::Gzip) return "gzip-compressed data";
+    if (format.kind != FileKind::Unknown) return "the shell reads BMP, GIF and JPEG only, not " + FormatName(format);
+    std::string first;
+    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
+        static const char kHex[] = "0123456789ABCDEF";
+        const unsigned char b = static_cast<unsigned char>(bytes[i]);
+        first += std::string(i ? " " : "") + kHex[b >> 4] + kHex[b & 15];
+    }
+    return "not a picture (it starts " + first + ")";
+}
+
+long long BmpPromisedBytes(const std::string& bytes) {
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return -1;
+    auto u32 = [&](std::size_t at) { return LittleEndian(bytes, at, 4); };
+    const std::uint32_t offset = u32(10);
+    const std::uint32_t headerSize = u32(14);
+    if (headerSize < 40) return -1;  // the old core header: not checked
+    const long long width = static_cast<std::int32_t>(u32(18));
+    long long height = static_cast<std::int32_t>(u32(22));
+    const std::uint32_t bits = u32(28) & 0xFFFF;
+    const std::uint32_t compression = u32(30);
+    if (compression != 0 || width <= 0 || height == 0) return -1;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
+    if (height < 0) height = -height;
+    const long long rowBytes = (width * bits + 31) / 32 * 4;
+    // A header may promise more than any file can hold; say so without
+    // overflowing.
+    if (rowBytes > (LLONG_MAX - offset) / height) return LLONG_MAX;
+    return static_cast<long long>(offset) + rowBytes * height;
+}
+
+}  // namespace check

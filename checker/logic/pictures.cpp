@@ -1,0 +1,181 @@
+#include "checker/logic/check_logic.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace check {
+
+namespace {
+
+// v's lowest bytes, the lowest first.
+void Put(std::string& s, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
+std::uint32_t CheckerAt(int x, int y) {
+    return ((x / kCheckerSquare + y / kCheckerSquare) % 2 == 0) ? kCheckerLight : kCheckerDark;
+}
+
+Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
+                     const Rect* browser, const Rect* status) {
+    Image out;
+    out.width = skin.width;
+    out.height = skin.height;
+    out.px.assign(static_cast<std::size_t>(skin.width) * static_cast<std::size_t>(skin.height), 0);
+    const bool haveMask = mask.width == skin.width && mask.height == skin.height;
+    auto kept = [&](int x, int y) { return !haveMask || !mask.isCut(x, y); };
+    for (int y = 0; y < skin.height; ++y) {
+        for (int x = 0; x < skin.width; ++x) {
+            out.px[static_cast<std::size_t>(y) * skin.width + x] = kept(x, y) ? skin.at(x, y) : CheckerAt(x, y);
+        }
+    }
+    for (const PreviewButton& b : buttons) {
+        if (!b.normal) continue;
+        const Rect c = Clip(Rect{b.x, b.y, b.normal->width, b.normal->height}, skin.width, skin.height);
+        for (int y = c.y; y < c.y + c.height; ++y) {
+            for (int x = c.x; x < c.x + c.width; ++x) {
+                if (kept(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = b.normal->at(x - b.x, y - b.y);
+            }
+        }
+    }
+    DrawOutline(out, browser, kBrowserOutline);
+    DrawOutline(out, status, kStatusOutline);
+    return out;
+}
+
+void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour) {
+    if (!r || r->width <= 0 || r->height <= 0) return;
+    const long long right = static_cast<long long>(r->x) + r->width - 1;
+    const long long bottom = static_cast<long long>(r->y) + r->height - 1;
+    auto plot = [&](long long x, long long y) {
+        if (x >= 0 && y >= 0 && x < picture.width && y < picture.height)
+            picture.px[static_cast<std::size_t>(y) * picture.width + static_cast<std::size_t>(x)] = colour;
+    };
+    const long long x0 = std::max<long long>(r->x, -1), x1 = std::min<long long>(right, picture.width);
+    const long long y0 = std::max<long long>(r->y, -1), y1 = std::min<long long>(bottom, picture.height);
+    for (long long x = x0; x <= x1; ++x) {
+        plot(x, r->y);
+        plot(x, bottom);
+    }
+    for (long long y = y0; y <= y1; ++y) {
+        plot(r->x, y);
+        plot(right, y);
+    }
+}
+
+Image Beside(const Image& left, const Image& right, int gap) {
+    Image out;
+    out.width = left.width + gap + right.width;
+    out.height = std::max(left.height, right.height);
+    out.px.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    for (int y = 0; y < out.height; ++y) {
+        for (int x = 0; x < out.width; ++x) {
+            const int rx = x - left.width - gap;
+            std::uint32_t p = CheckerAt(x, y);
+            if (x < left.width && y < left.height) p = left.at(x, y);
+            else if (rx >= 0 && y < right.height) p = right.at(rx, y);
+            out.px[static_cast<std::size_t>(y) * out.width + x] = p;
+        }
+    }
+    return out;
+}
+
+std::string EncodeBmp24(const Image& image) {
+    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(image.width) * 3 + 3) & ~3u;
+    const std::uint32_t pixelBytes = rowBytes * static_cast<std::uint32_t>(image.height);
+    std::string s = "BM";
+    s.reserve(54 + pixelBytes);
+    for (std::uint32_t v : {54 + pixelBytes, 0u, 54u, 40u, static_cast<std::uint32_t>(image.width),
+                            static_cast<std::uint32_t>(image.height)})
+        Put(s, v, 4);
+    Put(s, 1, 2);
+    Put(s, 24, 2);
+    for (std::uint32_t v : {0u, pixelBytes, 2835u, 2835u, 0u, 0u}) Put(s, v, 4);
+    for (int y = image.height - 1; y >= 0; --y) {
+        for (int x = 0; x < image.width; ++x) Put(s, image.at(x, y), 3);
+        s.append(rowBytes - static_cast<std::uint32_t>(image.width) * 3, '\0');
+    }
+    return s;
+}
+
+std::string EncodeGif(const Image& image) {
+    // The colours in order of first appearance.
+    std::vector<std::uint32_t> palette;
+    std::unordered_map<std::uint32_t, unsigned> index;
+    std::vector<unsigned> pixels(image.px.size());
+    for (std::size_t i = 0; i < image.px.size(); ++i) {
+        auto found = index.find(image.px[i]);
+        if (found == index.end()) {
+            if (palette.size() == 256) return "";
+            found = index.emplace(image.px[i], static_cast<unsigned>(palette.size())).first;
+            palette.push_back(image.px[i]);
+        }
+        pixels[i] = found->second;
+    }
+    if (pixels.empty()) return "";
+    int bits = 2;
+    while ((1u << bits) < palette.size()) ++bits;
+    std::string s = "GIF89a";
+    Put(s, static_cast<std::uint32_t>(image.width), 2);
+    Put(s, static_cast<std::uint32_t>(image.height), 2);
+    s += static_cast<char>(0xF0 | (bits - 1));
+    s += std::string(2, '\0');
+    for (std::uint32_t i = 0; i < (1u << bits); ++i) {
+        const std::uint32_t c = i < palette.size() ? palette[i] : 0;
+        s += {static_cast<char>(c >> 16), static_cast<char>(c >> 8), static_cast<char>(c)};
+    }
+    s += ',';
+    Put(s, 0, 4);
+    Put(s, static_cast<std::uint32_t>(image.width), 2);
+    Put(s, static_cast<std::uint32_t>(image.height), 2);
+    s += {'\0', static_cast<char>(bits)};
+
+    // LZW codes packed from the lowest bit up, in sub-blocks of at most 255
+    // bytes. The table maps (prefix code, next index) to a code; the entries
+    // made since the last clear code are remembered so that a clear is cheap.
+    std::string packed;
+    unsigned long long acc = 0;
+    int used = 0;
+    auto put = [&](unsigned code, int size) {
+        acc |= static_cast<unsigned long long>(code) << used;
+        for (used += size; used >= 8; used -= 8, acc >>= 8) packed += static_cast<char>(acc & 0xFF);
+    };
+    const unsigned clear = 1u << bits, end = clear + 1;
+    std::vector<std::uint16_t> table(4096 * 256);
+    std::vector<std::size_t> made;
+    unsigned next = end + 1, prefix = pixels[0];
+    int size = bits + 1;
+    put(clear, size);
+    for (std::size_t i = 1; i < pixels.size(); ++i) {
+        const std::size_t slot = prefix * 256 + pixels[i];
+        if (table[slot]) {
+            prefix = table[slot];
+            continue;
+        }
+        put(prefix, size);
+        if (next < 4096) {
+            table[slot] = static_cast<std::uint16_t>(next++);
+            made.push_back(slot);
+            if (next > (1u << size) && size < 12) ++size;
+        } else {
+            put(clear, size);
+            for (std::size_t m : made) table[m] = 0;
+            made.clear();
+            next = end + 1;
+            size = bits + 1;
+        }
+        prefix = pixels[i];
+    }
+    put(prefix, size);
+    put(end, size);
+    if (used > 0) packed += static_cast<char>(acc & 0xFF);
+    for (std::size_t at = 0; at < packed.size(); at += 255) {
+        s += static_cast<char>(std::min<std::size_t>(255, packed.size() - at));
+        s += packed.substr(at, 255);
+    }
+    return s + '\0' + ';';
+}
+
+}  // namespace check
