@@ -5,6 +5,7 @@
 #include <exdispid.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -227,6 +228,9 @@ FakeBrowserClass::~FakeBrowserClass() { CoRevokeClassObject(cookie_); }
 
 void FakeBrowserClass::Called(const std::string& call) {
     if (!failure_.empty()) return;
+    if (!watched.empty() && std::none_of(watched.begin(), watched.end(),
+                                         [&](const std::string& w) { return call.compare(0, w.size(), w) == 0; }))
+        return;
     if (next_ < expected_.size() && expected_[next_] == call) {
         ++next_;
         return;

@@ -36,6 +36,9 @@ public:
     const std::vector<IID>& refused() const { return refused_; }
     const bool heldByOle;
     WPARAM takenKey = 0;  // the key that TranslateAccelerator takes (S_OK)
+    // Calls that begin with none of these are not the test's business; all
+    // are when it is empty.
+    std::vector<std::string> watched;
 
     // The class object that makes the fakes; it lives as long as this.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
