@@ -34,7 +34,7 @@ struct AppState {
     HBITMAP skinBitmap;
     HBITMAP loaderBitmap;
     HBRUSH backgroundBrush;
-    BITMAP skinInfo;
+    BITMAP skinInfo;  // the skin as drawn: its size is at 96 DPI, not as shown
     char documentUrl[kDocumentUrlCapacity];
 };
 
@@ -76,6 +76,9 @@ inline bool ChooseDocumentUrl(int argc, char** argv, char* dest, std::size_t cap
 // reason is shown in the error box and the result is false; the bitmap is the
 // skin's from the start, whether it succeeds or not.
 bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd);
+// The skin's picture once the skin has scaled it: the main skin image from
+// then on, and the main window's class brush made anew from it.
+void TakeScaledSkin(HWND wnd, HBITMAP picture);
 LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // A message of the main loop before TranslateMessage: a browser shortcut is
 // carried out, a key for the page is offered to the control. True when the

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <new>
 
+#include "common/dpi_scale.h"
 #include "common/handles.h"
+#include "controls/dpi.h"
 #include "controls/loader_win.h"
 #include "remote/remote_params.h"
 
@@ -37,7 +39,9 @@ DWORD WINAPI LoaderThreadProc(LPVOID eventSlot) {
     // Start-up may have gone on without us while the image came in; then
     // nothing it shares may be touched, not even the event.
     if (!LoaderClaims()) return 0;
-    appState->loaderBitmap = bitmap.release();
+    // Drawn at 96 DPI, shown at the screen's, like everything of the skin.
+    const int dpi = WindowDpi(nullptr);
+    appState->loaderBitmap = RescalePicture(bitmap.release(), kBaseDpi, dpi);
     if (!appState->loaderBitmap) {
         SetEvent(event);
         return 0;
@@ -57,6 +61,7 @@ DWORD WINAPI LoaderThreadProc(LPVOID eventSlot) {
     remoteParams->GetParamString(kLoaderTextColourRule.name, colour, sizeof colour);
 
     // The first number is the top, the second the left edge.
-    CreateAndRun(loader, appState->loaderBitmap, position[1], position[0], event, colour);
+    CreateAndRun(loader, appState->loaderBitmap, ScaleToDpi(position[1], dpi), ScaleToDpi(position[0], dpi), event,
+                 colour);
     return 0;
 }

@@ -3,7 +3,11 @@
 #include "app/app.h"
 
 #include "browser/browser_host.h"
+#include "common/dpi_scale.h"
 #include "controls/bit_button.h"
+#include "controls/dpi.h"
+#include "controls/info_win.h"
+#include "controls/window_skin.h"
 #include "remote/remote_params.h"
 #include "remote/skin_params.h"
 #include "remote/url_split.h"
@@ -20,6 +24,16 @@ static_assert(kMsgSysCommand == WM_SYSCOMMAND && kSysClose == SC_CLOSE &&
                   kMsgRefresh == kCmdRefresh,
               "the button table's messages are the window system's");
 
+// Not declared for the Windows versions the shell is built for.
+constexpr UINT kMsgDpiChanged = 0x02E0;  // WM_DPICHANGED
+
+// The DPI that everything inside the window is built for. The document's
+// numbers are pixels at 96 DPI; each piece is scaled as it is made, and
+// again when the window moves to a monitor of another DPI.
+int contentsDpi = kBaseDpi;
+
+DpiBox ScaledBox(const std::int32_t rect[4]) { return ScaleBoxToDpi(rect[0], rect[1], rect[2], rect[3], contentsDpi); }
+
 void BuildBrowser(HWND wnd, const std::int32_t rect[4]) {
     CBrowserHost* host = new (std::nothrow) CBrowserHost;
     if (!host) return;
@@ -30,7 +44,8 @@ void BuildBrowser(HWND wnd, const std::int32_t rect[4]) {
     // Only a web page: the document may come over plain http, and a file, a
     // share or script would open with more rights than the web has.
     if (url && !IsWebAddress(url)) url = nullptr;
-    host->Create(wnd, url, rect[0], rect[1], rect[2], rect[3], showMenu);
+    const DpiBox box = ScaledBox(rect);
+    host->Create(wnd, url, box.x, box.y, box.width, box.height, showMenu);
     browserHost = host;
 }
 
@@ -44,8 +59,8 @@ void BuildStatusLine() {
     if (!remoteParams->GetParamString(kStatusColourRule.name, colour, sizeof colour)) {
         std::strcpy(colour, param::kDefaultStatusColour);
     }
-    browserHost->CreateStatusWindow(appState->instance, rect[0], rect[1], rect[2], rect[3],
-                                    colour);
+    const DpiBox box = ScaledBox(rect);
+    browserHost->CreateStatusWindow(appState->instance, box.x, box.y, box.width, box.height, colour);
 }
 
 void BuildButton(HWND wnd, const ButtonSpec& row) {
@@ -55,13 +70,13 @@ void BuildButton(HWND wnd, const ButtonSpec& row) {
 
     // All three are asked for even after a failure; the button keeps what it
     // is given and frees it, window or not.
-    HBITMAP pressed = remoteParams->LoadRemoteImage(row.pressed);
-    HBITMAP hot = remoteParams->LoadRemoteImage(row.hot);
-    HBITMAP normal = remoteParams->LoadRemoteImage(row.normal);
+    HBITMAP pressed = RescalePicture(remoteParams->LoadRemoteImage(row.pressed), kBaseDpi, contentsDpi);
+    HBITMAP hot = RescalePicture(remoteParams->LoadRemoteImage(row.hot), kBaseDpi, contentsDpi);
+    HBITMAP normal = RescalePicture(remoteParams->LoadRemoteImage(row.normal), kBaseDpi, contentsDpi);
 
     CBitButton& button = buttonTable[row.slot];
-    HWND made = button.Create(normal, hot, pressed, wnd, appState->instance, position[0],
-                              position[1]);
+    HWND made = button.Create(normal, hot, pressed, wnd, appState->instance, ScaleToDpi(position[0], contentsDpi),
+                              ScaleToDpi(position[1], contentsDpi));
     button.actionWindow = wnd;
     button.actionMessage = row.message;
     button.actionWParam = row.wParam;
@@ -73,6 +88,7 @@ void BuildButton(HWND wnd, const ButtonSpec& row) {
 void BuildContents(HWND wnd) {
     // Only start-up creates this window, after it has made all of these.
     if (!appState || !remoteParams || !buttonTable) return;
+    contentsDpi = WindowDpi(wnd);
     ReportProgress("Getting Internet Explorer Control Position");
     std::int32_t browserRect[4];
     if (!remoteParams->GetParamRect(param::kBrowserRect, browserRect)) {
@@ -87,6 +103,35 @@ void BuildContents(HWND wnd) {
     for (const ButtonSpec& row : kButtonSpecs) BuildButton(wnd, row);
 
     ReportProgress("Done Loading");
+}
+
+// The skin and everything inside the window at a new DPI: places from the
+// document's numbers again, pictures from what they are now.
+void RescaleContents(HWND wnd, int dpi) {
+    if (CWindowSkin* skin = SkinOf(wnd); skin && skin->SetDpi(dpi)) TakeScaledSkin(wnd, skin->bitmap.get());
+    const int from = contentsDpi;
+    contentsDpi = dpi;
+    if (!appState || !remoteParams || !buttonTable) return;
+    std::int32_t rect[4];
+    if (browserHost && remoteParams->GetParamRect(param::kBrowserRect, rect)) {
+        const DpiBox box = ScaledBox(rect);
+        browserHost->Place(box.x, box.y, box.width, box.height);
+    }
+    if (browserHost && browserHost->statusWin) {
+        remoteParams->GetParamRect(param::kStatusRect, rect);
+        const DpiBox box = ScaledBox(rect);
+        browserHost->statusWin->Place(box.x, box.y, box.width, box.height);
+    }
+    for (const ButtonSpec& row : kButtonSpecs) {
+        CBitButton& button = buttonTable[row.slot];
+        if (!button.window || !remoteParams->GetParamRect(row.position, rect)) continue;
+        for (UniqueBitmap* image : {&button.normalImage, &button.hotImage, &button.pressedImage})
+            image->reset(RescalePicture(image->release(), from, dpi));
+        BITMAP size{};
+        GetObjectA(button.normalImage.get(), sizeof size, &size);
+        MoveWindow(button.window, ScaleToDpi(rect[0], dpi), ScaleToDpi(rect[1], dpi), size.bmWidth, size.bmHeight,
+                   TRUE);
+    }
 }
 
 }  // namespace
@@ -113,6 +158,14 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
             browserHost->FocusPage();
         }
         break;
+    case kMsgDpiChanged: {
+        RescaleContents(wnd, LOWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(wnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(wnd, nullptr, TRUE);
+        break;
+    }
     case WM_SETFOCUS:
         // Back from being minimised or another window: the page takes it.
         if (browserHost) browserHost->FocusPage();

@@ -3,9 +3,11 @@
 #include "app/app.h"
 
 #include "browser/browser_host.h"
+#include "common/dpi_scale.h"
 #include "common/format_text.h"
 #include "common/handles.h"
 #include "controls/bit_button.h"
+#include "controls/dpi.h"
 #include "controls/info_win.h"
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
@@ -71,6 +73,15 @@ bool BuildMainSkin(std::optional<CWindowSkin>& skin, HBITMAP bitmap, HWND wnd) {
         ShowErrorBox("%s", reason ? reason : kSkinError);
     }
     return false;
+}
+
+void TakeScaledSkin(HWND wnd, HBITMAP picture) {
+    appState->skinBitmap = picture;
+    HBRUSH brush = CreatePatternBrush(picture);
+    if (!brush) return;
+    SetClassLongPtrA(wnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush));
+    if (appState->backgroundBrush) DeleteObject(appState->backgroundBrush);
+    appState->backgroundBrush = brush;
 }
 
 void ReportProgress(const char* format, ...) {
@@ -167,11 +178,16 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     RegisterClassA(&wc);
 
     ReportProgress("Loading Application Startup Position");
-    const int width = appState->skinInfo.bmWidth;
-    const int height = appState->skinInfo.bmHeight;
+    // The skin's numbers are pixels at 96 DPI; the window opens at the
+    // screen's DPI.
+    const int dpi = WindowDpi(nullptr);
+    const int width = ScaleToDpi(appState->skinInfo.bmWidth, dpi);
+    const int height = ScaleToDpi(appState->skinInfo.bmHeight, dpi);
     std::int32_t position[4];
-    const ScreenPoint at = MainWindowCorner(remoteParams->GetParamRect(param::kStartPos, position), width, height,
-                                            GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const bool placed = remoteParams->GetParamRect(param::kStartPos, position) != nullptr;
+    for (int i = 0; i < 2; ++i) position[i] = ScaleToDpi(position[i], dpi);
+    const ScreenPoint at = MainWindowCorner(placed ? position : nullptr, width, height, GetSystemMetrics(SM_CXSCREEN),
+                                            GetSystemMetrics(SM_CYSCREEN));
 
     ReportProgress("Creating Korvane Window");
     // A title too long for the buffer counts as no title.
@@ -185,6 +201,13 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
         return 0;
     }
 
+    // Its contents and its skin are built for its own DPI, which differs
+    // when it opened on a monitor of another DPI than the system's.
+    if (const int own = WindowDpi(appState->mainWnd); own != dpi) {
+        SetWindowPos(appState->mainWnd, nullptr, 0, 0, ScaleToDpi(appState->skinInfo.bmWidth, own),
+                     ScaleToDpi(appState->skinInfo.bmHeight, own), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     std::optional<CWindowSkin> skin;
     if (!BuildMainSkin(skin, appState->skinBitmap, appState->mainWnd)) {
         // The skin disposes of its bitmap even when it fails; forget it here
@@ -194,6 +217,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
         CleanupApp();
         return 0;
     }
+    if (skin->bitmap.get() != appState->skinBitmap) TakeScaledSkin(appState->mainWnd, skin->bitmap.get());
 
     ReportProgress("Getting Top Most Parameter");
     if (remoteParams->GetParamBool(param::kTopMost, false)) {

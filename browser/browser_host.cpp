@@ -220,6 +220,13 @@ void CBrowserHost::CreateStatusWindow(HINSTANCE instance, int x, int y, int widt
     statusWnd = statusWin->Create(parentWnd, instance, x, y, width, height, colourText);
 }
 
+void CBrowserHost::Place(int x, int y, int width, int height) {
+    ComPtr<IOleInPlaceObject> inPlace;
+    if (oleObject) oleObject->QueryInterface(IID_IOleInPlaceObject, inPlace.put_void());
+    RECT rect{x, y, AddCoordinates(x, width), AddCoordinates(y, height)};
+    if (inPlace) inPlace->SetObjectRects(&rect, &rect);
+}
+
 void CBrowserHost::UIActivate() {
     if (!oleObject) return;
     RECT rect{};

@@ -27,6 +27,8 @@ public:
                          bool showMenu);
     void CreateStatusWindow(HINSTANCE instance, int x, int y, int width, int height,
                             const char* colourText);
+    // Moves the control to a new rectangle in the parent window.
+    void Place(int x, int y, int width, int height);
     // Makes the control the one that takes the keyboard, as a browser's page
     // is when its window shows.
     void UIActivate();

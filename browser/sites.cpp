@@ -109,7 +109,8 @@ STDMETHODIMP CUIHandler::ShowContextMenu(DWORD id, POINT*, IUnknown*, IDispatch*
 
 STDMETHODIMP CUIHandler::GetHostInfo(DOCHOSTUIINFO* info) {
     if (!info) return E_INVALIDARG;
-    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_FLAT_SCROLLBAR;
+    // The control scales the page to the window's DPI itself, as the skin is.
+    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_FLAT_SCROLLBAR | DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     return S_OK;
 }

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/dpi_scale.h"
 #include "common/format_text.h"
 #include "common/handles.h"
 #include "controls/accessible.h"
+#include "controls/dpi.h"
 #include "controls/window_prop.h"
 
 namespace {
@@ -43,7 +45,7 @@ void PaintText(HWND wnd, CInfoWin* info) {
     line[sizeof line - 1] = '\0';
 
     PaintScope paint(wnd);
-    if (paint.get()) DrawInfoText(paint.get(), info->textColour, line);
+    if (paint.get()) DrawInfoText(paint.get(), info->textColour, line, WindowDpi(wnd));
 }
 
 // Static text named by what it shows.
@@ -57,11 +59,24 @@ bool InfoName(HWND wnd, std::string* name) {
 
 const AccessibleFace kInfoFace = {ROLE_SYSTEM_STATICTEXT, InfoName, nullptr, nullptr};
 
+// Where the label lies, in its own coordinates and in its parent's, for
+// wiping its old text.
+void TakeArea(CInfoWin& info) {
+    GetWindowRect(info.window, &info.areaInParent);
+    GetClientRect(info.window, &info.clientRect);
+    POINT topLeft{info.areaInParent.left, info.areaInParent.top};
+    ScreenToClient(info.parentWindow, &topLeft);
+    info.areaInParent.left = topLeft.x;
+    info.areaInParent.top = topLeft.y;
+    info.areaInParent.bottom = info.areaInParent.top + (info.clientRect.bottom - info.clientRect.top);
+    info.areaInParent.right = info.areaInParent.left + (info.clientRect.right - info.clientRect.left);
+}
+
 }  // namespace
 
-void DrawInfoText(HDC dc, COLORREF colour, const char* text) {
+void DrawInfoText(HDC dc, COLORREF colour, const char* text, int dpi) {
     SetBkMode(dc, TRANSPARENT);
-    UniqueFont font(CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HEBREW_CHARSET,
+    UniqueFont font(CreateFontA(ScaleToDpi(12, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HEBREW_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                 DEFAULT_PITCH | FF_SWISS, "Arial"));
     SelectedObject selected(dc, font.get());
@@ -97,19 +112,16 @@ HWND CInfoWin::Create(HWND parent, HINSTANCE instance, int x, int y, int width, 
     window = CreateWindowExA(0, kInfoClass, nullptr, WS_CHILD | WS_VISIBLE, x, y, width, height,
                              parent, nullptr, instance, this);
     if (!window) return nullptr;
-
-    GetWindowRect(window, &areaInParent);
-    GetClientRect(window, &clientRect);
-    POINT topLeft{areaInParent.left, areaInParent.top};
-    ScreenToClient(parent, &topLeft);
-    areaInParent.left = topLeft.x;
-    areaInParent.top = topLeft.y;
-    areaInParent.bottom = areaInParent.top + (clientRect.bottom - clientRect.top);
-    areaInParent.right = areaInParent.left + (clientRect.right - clientRect.left);
-
+    TakeArea(*this);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return window;
+}
+
+void CInfoWin::Place(int x, int y, int width, int height) {
+    if (!window) return;
+    MoveWindow(window, x, y, width, height, TRUE);
+    TakeArea(*this);
 }
 
 void CInfoWin::SetInfoText(const char* format, ...) {

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "common/dpi_scale.h"
+
 class CInfoWin {
 public:
     CInfoWin();
@@ -9,6 +11,8 @@ public:
 
     HWND Create(HWND parent, HINSTANCE instance, int x, int y, int width, int height,
                 const char* colourText);
+    // Moves the label to a new place in its parent.
+    void Place(int x, int y, int width, int height);
     // printf-style; outside text must only ever be passed as a "%s" argument.
     void SetInfoText(const char* format, ...)
 #ifdef __GNUC__
@@ -32,8 +36,8 @@ public:
 };
 
 LRESULT CALLBACK InfoWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// One line of text as an info window paints it, from dc's origin: the
-// checker's preview draws with it too.
-void DrawInfoText(HDC dc, COLORREF colour, const char* text);
+// One line of text as an info window paints it, from dc's origin, in a font
+// scaled to dpi: the checker's preview draws with it too.
+void DrawInfoText(HDC dc, COLORREF colour, const char* text, int dpi = kBaseDpi);
 // Reads RRGGBB as strtoul with base 16 does and turns it into a COLORREF.
 COLORREF ParseColourText(const char* colourText);

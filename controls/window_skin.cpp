@@ -1,7 +1,9 @@
 #include "controls/window_skin.h"
 
 #include "common/dib.h"
+#include "common/dpi_scale.h"
 #include "common/handles.h"
+#include "controls/dpi.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -43,6 +45,12 @@ public:
     RunRegionBuilder& operator=(const RunRegionBuilder&) = delete;
 
     std::vector<Run>& Row() { return row_; }
+
+    // Takes one rectangle as it is, outside the rows.
+    bool Add(const RECT& r) {
+        pending_.push_back(r);
+        return pending_.size() < kBatchRects || Flush();
+    }
 
     // Takes the runs collected in Row() as row y.
     bool EndRow(int y) {
@@ -183,6 +191,28 @@ HRGN BuildSkinRegion(HBITMAP bitmap, int width, int height) {
     return builder.Finish(height);
 }
 
+HRGN ScaleSkinRegion(HRGN outline, int dpi) {
+    if (!outline) return nullptr;
+    if (dpi == kBaseDpi) {
+        UniqueRegion copy(CreateRectRgn(0, 0, 0, 0));
+        return copy && CombineRgn(copy.get(), outline, nullptr, RGN_COPY) != ERROR ? copy.release() : nullptr;
+    }
+    const DWORD size = GetRegionData(outline, 0, nullptr);
+    std::vector<uint8_t> data(std::max<DWORD>(size, sizeof(RGNDATAHEADER)));
+    auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
+    if (!size || GetRegionData(outline, size, rgn) != size) return nullptr;
+    RunRegionBuilder builder;
+    const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
+    for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
+        const RECT r{ScaleToDpi(rects[i].left, dpi), ScaleToDpi(rects[i].top, dpi), ScaleToDpi(rects[i].right, dpi),
+                     ScaleToDpi(rects[i].bottom, dpi)};
+        if (r.left < r.right && r.top < r.bottom && !builder.Add(r)) return nullptr;
+    }
+    return builder.Finish(0);
+}
+
+CWindowSkin* SkinOf(HWND wnd) { return static_cast<CWindowSkin*>(GetPropA(wnd, kSkinProperty)); }
+
 CWindowSkin::CWindowSkin(HBITMAP bmp, HWND wnd) : bitmap(bmp) {
     // Whatever was made before a throw is let go by the members themselves.
     if (!bitmap) throw kSkinError;
@@ -191,14 +221,12 @@ CWindowSkin::CWindowSkin(HBITMAP bmp, HWND wnd) : bitmap(bmp) {
     width = info.bmWidth;
     height = info.bmHeight;
     // The pixels are read before the bitmap goes into the context: a bitmap
-    // selected into a device context must not be read with GetDIBits.
-    region.reset(BuildSkinRegion(bmp, width, height));
+    // selected into a device context must not be read with GetDIBits. And
+    // from the picture as drawn: a smoothed one blends the key colour into
+    // its edge, which would stay as a fringe.
+    outline.reset(BuildSkinRegion(bmp, width, height));
     memoryDC.reset(CreateCompatibleDC(nullptr));
-    if (!region || !memoryDC) throw kSkinError;
-    // A bitmap that the context refuses (one selected elsewhere, or of a
-    // format the screen can't take) would leave nothing to paint.
-    previousObject = SelectedObject(memoryDC.get(), bmp);
-    if (!previousObject) throw kSkinError;
+    if (!outline || !memoryDC || !SetDpi(WindowDpi(wnd))) throw kSkinError;
     if (Attach(wnd)) {
         shown = true;
         InvalidateRect(window, nullptr, TRUE);
@@ -210,13 +238,8 @@ CWindowSkin::~CWindowSkin() { Detach(); }
 bool CWindowSkin::Attach(HWND wnd) {
     if (attached) Detach();
     window = wnd;
-    if (!region) {
-        // The window system deleted the region of an earlier attach; the
-        // bitmap comes out of the context while it is read again.
-        previousObject.reset();
-        region.reset(BuildSkinRegion(bitmap.get(), width, height));
-        previousObject = SelectedObject(memoryDC.get(), bitmap.get());
-    }
+    // The window system deleted the region of an earlier attach.
+    if (!region) region.reset(ScaleSkinRegion(outline.get(), dpi));
     if (region && SetWindowRgn(window, region.get(), TRUE)) region.release();
     previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinWndProc)));
@@ -231,6 +254,27 @@ bool CWindowSkin::Attach(HWND wnd) {
     attached = previousProc != nullptr;
     InvalidateRect(window, nullptr, TRUE);
     return attached;
+}
+
+bool CWindowSkin::SetDpi(int newDpi) {
+    // The picture comes out of the context while it is replaced.
+    previousObject.reset();
+    bitmap.reset(RescalePicture(bitmap.release(), dpi, newDpi));
+    dpi = newDpi;
+    BITMAP info{};
+    GetObjectA(bitmap.get(), sizeof info, &info);
+    width = info.bmWidth;
+    height = info.bmHeight;
+    // A bitmap that the context refuses (one selected elsewhere, or of a
+    // format the screen can't take) would leave nothing to paint.
+    previousObject = SelectedObject(memoryDC.get(), bitmap.get());
+    region.reset(ScaleSkinRegion(outline.get(), dpi));
+    if (!region || !previousObject) return false;
+    if (attached) {
+        if (SetWindowRgn(window, region.get(), TRUE)) region.release();
+        InvalidateRect(window, nullptr, TRUE);
+    }
+    return true;
 }
 
 bool CWindowSkin::Detach() {

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include "common/dpi_scale.h"
 #include "common/handles.h"
 
 class CWindowSkin {
@@ -15,6 +16,9 @@ public:
 
     bool Attach(HWND wnd);
     bool Detach();
+    // Scales the picture and the outline from the skin's DPI to newDpi and
+    // gives the window the new outline; false when either cannot be had.
+    bool SetDpi(int newDpi);
 
     // Members go in reverse order: the bitmap is put out of the memory
     // context before either is deleted.
@@ -28,7 +32,14 @@ public:
     int height = 0;
     bool shown = false;
     bool attached = false;
+    // The outline as cut from the picture as drawn, at 96 DPI: every outline
+    // the window gets is scaled from it.
+    UniqueRegion outline;
+    int dpi = kBaseDpi;
 };
+
+// The skin attached to wnd, or null.
+CWindowSkin* SkinOf(HWND wnd);
 
 LRESULT CALLBACK SkinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -42,3 +53,6 @@ constexpr size_t kMaxSkinRects = 30000;
 // empty region without reading; a side over 65535 pixels, an outline of more
 // than kMaxSkinRects rectangles, or a failure gives null.
 HRGN BuildSkinRegion(HBITMAP bitmap, int width, int height);
+// A new region: outline at dpi, each of its rectangles' edges scaled (a copy
+// at 96 DPI); null on failure.
+HRGN ScaleSkinRegion(HRGN outline, int dpi);

@@ -2,8 +2,9 @@
 # Checks the release zips, installers and MSIs that scripts/release.sh made:
 # exactly the files that belong in them, equal to the tree's copies, and
 # executables of the right machine and subsystem, stripped, with no runtime
-# DLLs beside them, carrying icon group 102 and a version resource of the
-# project's version; each installer's stub and MSI is of its architecture.
+# DLLs beside them, carrying icon group 102, a version resource of the
+# project's version and their manifest; each installer's stub and MSI is of
+# its architecture.
 #   scripts/check_release.sh [DIST-DIR]    (default: dist)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,6 +51,19 @@ check_exe() {  # path, cpu, pe format, subsystem number, description
     grep -q "VALUE \"FileDescription\", \"$description\"" <<<"$rc" ||
         fail "$name: FileDescription is not \"$description\""
     grep -q "VALUE \"OriginalFilename\", \"$name\"" <<<"$rc" || fail "$name: OriginalFilename is not $name"
+
+    # The manifest, read back: run as the user who starts it, on Windows 7,
+    # 8, 8.1 and 10/11; the shell with the themed common controls and aware
+    # of each monitor's DPI.
+    local manifest line wanted=('level="asInvoker"' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}'
+        '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' '{1f676c76-80e1-4239-95bb-83d0f6d0da78}'
+        '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}')
+    [ "$subsystem" != 2 ] || wanted+=('name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
+        '>true/pm</dpiAware>' '>PerMonitorV2, PerMonitor</dpiAwareness>')
+    manifest=$(sed -n '/^1 24 \/\* RT_MANIFEST \*\//,/^END/p' <<<"$rc" | sed 's/""/"/g')
+    for line in "${wanted[@]}"; do
+        grep -qF "$line" <<<"$manifest" || fail "$name: its manifest has no $line"
+    done
 }
 
 # The files a package unpacked into DIR holds: exactly the expected ones,

@@ -149,6 +149,19 @@ const Scenario kScenarios[] = {
      {"https://rogue.test/a-certificate-from-an-unknown-authority/doc.xml"}},
 };
 
+// At 150%: every place and picture of the document one and a half times, to
+// the nearest pixel; the outline that of the skin as drawn, scaled. These set
+// Wine's DPI for whatever starts meanwhile: they run alone (tests/CMakeLists.txt).
+const Scenario kDpiScenarios[] = {
+    {"at 144 DPI", kFull + Params{{"APP_START_POS", "10,20"}},
+     {"exit 1", "main 15,30 452x302 normal \"Korvane Test Shell\"", "region as-skin", "loader 286,233 452x302 topmost",
+      "child Shell Embedding 15,45 422x180 *", "child CINFOWIN 180,263 225x30 *", "child CBITBUTTON 405,8 30x24 \"Close\"*",
+      "child CBITBUTTON 368,8 30x24 \"Minimise\"*", "child CBITBUTTON 15,263 30x24 \"Back\"*",
+      "child CBITBUTTON 53,263 30x24 \"Forward\"*", "child CBITBUTTON 90,263 30x24 \"Home\"*",
+      "child CBITBUTTON 128,263 30x24 \"Refresh\"*"},
+     {"{doc}"}, {}, "", false, {}, 144},
+};
+
 class Scenarios : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(Scenarios, AsTheUserAndTheServerSeeThem) {
@@ -157,5 +170,6 @@ TEST_P(Scenarios, AsTheUserAndTheServerSeeThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shell, Scenarios, ::testing::ValuesIn(kScenarios), [](const auto& info) { return RowName(info.param); });
+INSTANTIATE_TEST_SUITE_P(AtDpi, Scenarios, ::testing::ValuesIn(kDpiScenarios), [](const auto& info) { return RowName(info.param); });
 
 }  // namespace

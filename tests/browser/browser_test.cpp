@@ -108,6 +108,11 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
     host->frame->SetStatusText(L"\x0939\x093f\x0902\x0926\x0940");
     EXPECT_STREQ(host->statusWin->text, "\xe0\xa4\xb9\xe0\xa4\xbf\xe0\xa4\x82\xe0\xa4\xa6\xe0\xa5\x80");
 
+    // The page is scaled by the control itself, at the window's DPI.
+    DOCHOSTUIINFO hostInfo{};
+    host->uiHandler->GetHostInfo(&hostInfo);
+    EXPECT_EQ(hostInfo.dwFlags, DWORD{DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_FLAT_SCROLLBAR | DOCHOSTUIFLAG_DPI_AWARE});
+
     for (bool showMenu : {false, true}) {
         host->showIeMenu = showMenu;
         for (DWORD kind : {CONTEXT_MENU_DEFAULT, CONTEXT_MENU_IMAGE, CONTEXT_MENU_CONTROL, CONTEXT_MENU_ANCHOR}) {
@@ -151,7 +156,8 @@ TEST(RunningShell, NavigationButtonsAndKeysReachTheControlInOrder) {
                                "DoVerb -5 site 10,30,291,150", "Advise sink", "Navigate http://start.test/",
                                "DoVerb -4 site 10,30,291,150", "GoBack", "GoForward", "GoHome", "Refresh",
                                "TranslateAccelerator 9", "page keydown 9", "page char 9", "TranslateAccelerator 65",
-                               "Unadvise 42", "Close 1", "SetClientSite null", "gone"},
+                               "SetObjectRects 15,45,437,225 clip 15,45,437,225", "Unadvise 42", "Close 1",
+                               "SetClientSite null", "gone"},
                               {IID_IOleInPlaceActiveObject});
         fake.takenKey = 'A';
         std::thread user([&] {
@@ -167,7 +173,20 @@ TEST(RunningShell, NavigationButtonsAndKeysReachTheControlInOrder) {
             }
             XdoKeys("Tab a");
             WaitUntil([&] { return fake.CallsSoFar() >= 14; }, 3000);
-            if (!main.empty()) PostMessageA(main[0], WM_SYSCOMMAND, SC_CLOSE, 0);
+            // Moved to a monitor at 150%: the window takes the rectangle offered, and all in it scales.
+            if (!main.empty()) {
+                RECT offered{r.left + 1, r.top + 2, r.left + 454, r.top + 304}, window{}, back{}, outline{};
+                SendMessageA(main[0], 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&offered));
+                GetWindowRect(main[0], &window);
+                GetWindowRect(FindWindowExA(main[0], nullptr, "CBITBUTTON", nullptr), &back);
+                UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+                GetWindowRgn(main[0], region.get());
+                GetRgnBox(region.get(), &outline);
+                EXPECT_TRUE(EqualRect(&window, &offered) && back.left - window.left == 15 && back.top - window.top == 263 &&
+                            back.right - back.left == 30 && back.bottom - back.top == 24 && outline.right == 452 &&
+                            outline.bottom == 302);
+                PostMessageA(main[0], WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
             if (HWND box = ErrorBox(GetCurrentProcessId())) PressOk(box);
         });
         char program[] = "korvane";

@@ -61,17 +61,18 @@ HBITMAP Decoded(const std::string& file) {
     return DecodeImage(file.data(), static_cast<std::uint32_t>(file.size()));
 }
 
-HRGN PerPixelRegion(HBITMAP bitmap) {
+HRGN PerPixelRegion(HBITMAP bitmap, int dpi) {
     BITMAP bm{};
     GetObjectA(bitmap, sizeof bm, &bm);
-    HRGN result = CreateRectRgn(0, 0, bm.bmWidth, bm.bmHeight);
+    const auto at = [dpi](int v) { return MulDiv(v, dpi, 96); };
+    HRGN result = CreateRectRgn(0, 0, at(bm.bmWidth), at(bm.bmHeight));
     UniqueDC dc(CreateCompatibleDC(nullptr));
     SelectedObject selected(dc.get(), bitmap);
     const COLORREF key = GetPixel(dc.get(), 0, 0);
     for (int y = 0; y < bm.bmHeight; ++y) {
         for (int x = 0; x < bm.bmWidth; ++x) {
             if (GetPixel(dc.get(), x, y) != key) continue;
-            UniqueRegion pixel(CreateRectRgn(x, y, x + 1, y + 1));
+            UniqueRegion pixel(CreateRectRgn(at(x), at(y), at(x + 1), at(y + 1)));
             CombineRgn(result, result, pixel.get(), RGN_XOR);
         }
     }

@@ -21,8 +21,9 @@ std::string BmpFile(const Picture& picture, int bits = 24, bool topDown = false)
 // A GIF file (LZW-compressed, at most 256 colours, no transparency).
 std::string GifFile(const Picture& picture);
 
-// The outline built the literal way, a GetPixel and a region a pixel.
-HRGN PerPixelRegion(HBITMAP bitmap);
+// The outline built the literal way, a GetPixel and a region a pixel, each
+// pixel's square scaled to dpi as MulDiv rounds.
+HRGN PerPixelRegion(HBITMAP bitmap, int dpi = 96);
 // A file's picture, decoded as the shell decodes the ones it downloads.
 HBITMAP Decoded(const std::string& file);
 

@@ -77,7 +77,7 @@ void DescribeMain(HWND main, const Scenario& s, std::vector<std::string>& report
     if (GetWindowRgn(main, actual.get()) == ERROR) {
         report.push_back("region none");
     } else if (UniqueBitmap bitmap{Decoded(ImageFile(skin))}) {
-        UniqueRegion expected(PerPixelRegion(bitmap.get()));
+        UniqueRegion expected(PerPixelRegion(bitmap.get(), s.dpi ? s.dpi : 96));
         report.push_back(EqualRgn(actual.get(), expected.get()) ? "region as-skin" : "region differs");
     }
     for (HWND c = GetWindow(main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
@@ -124,6 +124,21 @@ std::string Close(HWND main, const Scenario& s) {
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     return "closed-by system";
 }
+
+// Wine's DPI, the user's display setting, for the programs that start while
+// it lives. The session's prefix has none of its own: it goes again after.
+class WineDpi {
+public:
+    explicit WineDpi(DWORD dpi)
+        : set_(dpi && !RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi)) {}
+    ~WineDpi() {
+        if (set_) RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+
+private:
+    static constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+    const bool set_;
+};
 
 }  // namespace
 
@@ -179,6 +194,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     const std::string openLog = SessionFile("korvane-opened.log");
     const size_t openedBefore = ReadFileBytes(openLog).size();
     std::vector<std::string> report;
+    const WineDpi dpi(s.dpi);
     ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;

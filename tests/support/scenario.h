@@ -24,6 +24,7 @@ struct Scenario {
     // Once the main window shows: keys as xdotool names them ("alt+Left"),
     // or "press NAME", a button's default action as a screen reader does it.
     std::vector<std::string> input;
+    int dpi = 0;  // Wine's DPI for the shell; 0 leaves the session's (96)
 };
 
 // A button's position and its three images (KIND-click, KIND-hot and KIND,
@@ -33,7 +34,8 @@ Params operator+(Params a, const Params& b);
 
 // The report, one line each (absent parts as "-"): exit N | exit timeout;
 // box TEXT (its lines joined by " | "), box-order ok | under-splash; main
-// X,Y WxH topmost|normal "TITLE"; region as-skin | differs | none; child
+// X,Y WxH topmost|normal "TITLE"; region as-skin (at the row's DPI) |
+// differs | none; child
 // CLASS X,Y WxH "NAME" role N ACTION (the main window's children, in its
 // coordinates, as a screen reader hears them); focus CLASS (of the window
 // with the keyboard); closed-by button|system|input; control GoBack ... keys
