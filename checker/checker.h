@@ -79,7 +79,7 @@ public:
     int Run();
 
 private:
-    int NotADocument(const FetchResult& fetched);
+    int NotADocument(const FetchResult& fetched, const std::string& bytes);
     void UnknownTags();
     const Reading& Got(const char* name) const;
     check::Rect RectOf(const char* name) const;

@@ -12,7 +12,13 @@ std::string NoAnswer(const FetchResult& fetched, const std::string& url) {
     return check::ConnectionError(fetched.error, parts.host, parts.port);
 }
 
-int Checker::NotADocument(const FetchResult& fetched) {
+int Checker::NotADocument(const FetchResult& fetched, const std::string& bytes) {
+    // What Notepad saves as "Unicode": a byte-order mark, or ASCII with a 0 after every character.
+    std::size_t zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < bytes.size(); ++i) zeros[i % 2] += bytes[i] == '\0';
+    const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
+                       (bytes.size() >= 2 && zeros[0] + zeros[1] < bytes.size() &&
+                        (zeros[1] == bytes.size() / 2 || zeros[0] == (bytes.size() + 1) / 2));
     std::string why;
     if (!fetched.answered) {
         why = NoAnswer(fetched, options_.url);
@@ -24,6 +30,8 @@ int Checker::NotADocument(const FetchResult& fetched) {
         why = "the server sent less than the whole document";
     } else if (fetched.length == 0) {
         why = "the document is empty";
+    } else if (utf16) {
+        why = "the document is UTF-16, Notepad's \"Unicode\", and the shell reads bytes; save it as ANSI or UTF-8";
     } else {
         switch (FindValue(cleaned_.c_str(), param::kRoot, nullptr, nullptr)) {
         case ValueAt::kNoOpenTag: why = "no <korvane> tag"; break;
@@ -74,6 +82,7 @@ check::Rect Checker::RectOf(const char* name) const {
 int Checker::Run() {
     ReportLine("CHECK url=%s", options_.url.c_str());
     FetchResult fetched = FetchUrl(options_.url.c_str(), true);
+    const std::string bytes = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
     // The whole body as the shell cleans it, to see where tags stand outside
     // what the shell reads.
     cleaned_ = fetched.body ? fetched.body.get() : "";
@@ -81,7 +90,7 @@ int Checker::Run() {
     cleaned_.resize(std::strlen(cleaned_.c_str()));
     std::uint32_t length = 0;
     char* body = TakeBody(fetched, &length);
-    if (!doc_.PrepareDocument(body, length, options_.url.c_str())) return NotADocument(fetched);
+    if (!doc_.PrepareDocument(body, length, options_.url.c_str())) return NotADocument(fetched, bytes);
     content_ = doc_.lowerText;
     ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", options_.url.c_str(),
                static_cast<std::size_t>(fetched.length), fetched.ms);

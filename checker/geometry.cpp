@@ -96,6 +96,12 @@ void Checker::Geometry() {
     if (cut == static_cast<long long>(w) * h)
         Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",
              "SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");
+    // A few near-key pixels in a drawing are no fringe; a tenth of the outline is.
+    if (const check::Fringe fringe = check::FindFringe(skinPixels_, mask_); fringe.blends * 10 > fringe.outline)
+        Warn("draw the edge without smoothing (convert ... +antialias), or paint the edge pixels in the skin's colour",
+             "SKIN: %lld of the %lld pixels along the outline blend the key colour %s into the edge's colour: they "
+             "stay in the window as a fringe of that colour",
+             fringe.blends, fringe.outline, Hex6(skinPixels_.at(0, 0)).c_str());
 
     auto place = [&](const std::string& what, const check::Rect& r, const char* smaller) {
         const long long outside = check::PixelsOutside(mask_, r);

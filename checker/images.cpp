@@ -6,6 +6,7 @@
 #include "checker/report.h"
 #include "common/dib.h"
 #include "remote/image_size.h"
+#include "remote/url_split.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
@@ -29,7 +30,7 @@ void Checker::Image(const ParamRule& rule, Reading& got) {
     const char* name = rule.name;
     const bool hadPath = doc_.imagesPath[0] != '\0';
     // The lookups that LoadRemoteImage makes, and the URL it fetches.
-    char url[kValueCapacity];
+    char url[kValueCapacity] = "";
     const bool fetches = doc_.ImageUrl(name, url);
 
     std::string fileName;
@@ -48,7 +49,8 @@ void Checker::Image(const ParamRule& rule, Reading& got) {
         Reading path;
         Read(kImagesPathRule, path);
     }
-    if (doc_.imagesPath[0] == '\0') {
+    // No web address in IMAGES_PATH, none fetched: its one warning says why.
+    if (doc_.imagesPath[0] == '\0' || (!IsWebAddress(doc_.imagesPath) && !IsWebAddress(url))) {
         ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, rule.whenMissing);
         return;
     }

@@ -88,6 +88,10 @@ void Checker::Text(const ParamRule& rule, Reading& got) {
                  "from it can be read and changed on the way", rule.name);
         if (std::strcmp(rule.name, param::kNavigateTo) == 0 && !IsWebAddress(value))
             Warn("give an http:// or https:// URL", "%s: not a web address: the shell opens a blank page", rule.name);
+        if (std::strcmp(rule.name, param::kImagesPath) == 0 && !IsWebAddress(value))
+            Warn("write the full URL, e.g. http://skins.example.com/lantern/",
+                 "%s: %s is not an absolute http:// or https:// URL: the shell appends each picture's name to it as "
+                 "written, so every picture fails", rule.name, Quoted(value).c_str());
     } else {
         ReportLine("PARAM %s missing -> %s", rule.name, rule.whenMissing);
     }

@@ -157,6 +157,14 @@ void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);
 // on the checkerboard.
 Image Beside(const Image& left, const Image& right, int gap);
 
+// The kept pixels along the outline (beside a cut-away one), and how many of
+// them blend the key colour into the colour further in: a smoothed edge,
+// which stays in the window as a fringe of the key colour.
+struct Fringe {
+    long long outline = 0, blends = 0;
+};
+Fringe FindFringe(const Image& skin, const CutMask& mask);
+
 // A bottom-up 24-bit BMP file of the image.
 std::string EncodeBmp24(const Image& image);
 // A GIF file of the image (one colour table, LZW, no transparency); "" when
