@@ -1,14 +1,14 @@
 // The skin checker's one check of one document: what the shell will make of
 // it, line by line. document.cpp fetches the document and walks the shell's
 // table of lookups (remote/skin_params.h), params.cpp reports each parameter,
-// images.cpp each image, geometry.cpp where things land and preview.cpp
-// draws the preview.
+// images.cpp each image, geometry.cpp where things land, preview.cpp draws
+// the preview and report.cpp writes the lines.
 #pragma once
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,7 +20,6 @@
 
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
-constexpr int kDefaultTimeoutSeconds = 60;
 // Beyond this the pixel checks and the preview would need hundreds of MiB.
 constexpr long long kMaxCheckedPixels = 16LL * 1024 * 1024;
 // A file smaller than this costs at most four chunks; not worth a warning.
@@ -28,15 +27,26 @@ constexpr std::size_t kWorthShrinkingBytes = 16 * 1024;
 
 enum Verdict { kStarts = 0, kDoesNotStart = 1, kNotADocument = 2, kUsage = 3 };
 
-struct Options {
-    std::string url;
-    std::string preview;
-    int timeoutSeconds = kDefaultTimeoutSeconds;
-};
-
+// Report lines on standard output, whole lines only, one at a time: the
+// watchdog's last line never lands inside another.
+void ReportLine(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
+// A WARN line: what is wrong and, where not plain, what the user will see
+// (printf-style), then after "; " how to put it right. Every warning says how.
+void Warn(const std::string& fix, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
+// Ends the process with code after line; nothing is written after it.
+[[noreturn]] void ReportFinalLineAndExit(const std::string& line, int code);
+// A value in double quotes, shortened when it is very long.
+std::string Quoted(const std::string& value);
 std::string Hex6(std::uint32_t rgb);
 // Why a fetch got no answer, in words.
 std::string NoAnswer(const FetchResult& fetched, const std::string& url);
+// Why the shell takes no body from a fetch of a "document" or "file", in
+// words ("" when it takes the body), and how to put that right for a picture.
+struct FetchFault {
+    std::string why;
+    const char* fix;
+};
+FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 // The 4 KiB chunks in which the shell reads a body of that many bytes: each
@@ -55,27 +65,15 @@ struct Reading {
 
 // The context text that the shell's error box would show stays as it is
 // while the checker looks parameters up of its own accord.
-class KeptContext {
-public:
-    explicit KeptContext(CRemoteParams& doc) : doc_(doc) { std::memcpy(saved_, doc.contextText, sizeof saved_); }
-    ~KeptContext() { std::memcpy(doc_.contextText, saved_, sizeof saved_); }
-    KeptContext(const KeptContext&) = delete;
-    KeptContext& operator=(const KeptContext&) = delete;
-
-private:
-    CRemoteParams& doc_;
-    char saved_[sizeof CRemoteParams::contextText];
-};
-
-struct BuiltButton {
-    std::string label;
-    check::Rect rect;
-    check::Image normal;
+struct KeptContext {
+    CRemoteParams& doc;
+    const std::string saved = doc.contextText;
+    ~KeptContext() { std::snprintf(doc.contextText, sizeof doc.contextText, "%s", saved.c_str()); }
 };
 
 class Checker {
 public:
-    explicit Checker(const Options& options) : options_(options) {}
+    Checker(const std::string& url, const std::string& preview) : url_(url), preview_(preview) {}
     int Run();
 
 private:
@@ -90,20 +88,16 @@ private:
     // the context text that the shell's error box would show.
     bool FullValue(const char* name, std::string* value);
     void RawNotes(const ParamRule& rule);
-    void Text(const ParamRule& rule, Reading& got);
-    void Numbers(const ParamRule& rule, Reading& got);
-    void Flag(const ParamRule& rule, Reading& got);
-    void Colour(const ParamRule& rule, Reading& got);
+    void ValueNotes(const ParamRule& rule, const std::string& value, const Reading& got);
     void Image(const ParamRule& rule, Reading& got);
     void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
     void Budget();
     void Stop(const std::string& errorBox);
-    void StopWithParameterError();
     void Geometry();
     void Preview();
     check::Image SplashPicture();
 
-    Options options_;
+    const std::string url_, preview_;
     CRemoteParams doc_;
     std::string cleaned_;  // the whole document as the shell cleans it, lowered
     std::string content_;  // what the shell reads of it: the root element's
@@ -113,10 +107,9 @@ private:
     std::string verdictText_;
 
     std::vector<Reading> readings_ = std::vector<Reading>(kLookupOrder.size());
-    std::vector<BuiltButton> buttons_;
+    std::vector<check::Placed> buttons_;
     // What the shell downloads with a pause after every chunk: name, bytes.
     std::vector<std::pair<std::string, std::size_t>> budget_;
     check::Image skinPixels_;
-    check::CutMask mask_;
-    bool haveMask_ = false;
+    check::CutMask mask_;  // empty until the outline is read
 };

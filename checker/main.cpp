@@ -13,7 +13,6 @@
 
 #include "app/app.h"
 #include "checker/checker.h"
-#include "checker/report.h"
 #include "remote/fetch_limits.h"
 
 namespace {
@@ -46,19 +45,19 @@ std::string OptionProblem(const std::string& arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ReportInit();
-    Options options;
+    std::string preview;
+    int timeoutSeconds = 60;
     std::vector<char*> positional = {argv[0]};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--preview" && i + 1 < argc) {
-            options.preview = argv[++i];
+            preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
             char* end = nullptr;
             const long seconds = std::strtol(argv[++i], &end, 10);
             if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
                 return Usage("--timeout takes a whole number of seconds above 0");
-            options.timeoutSeconds = static_cast<int>(seconds);
+            timeoutSeconds = static_cast<int>(seconds);
         } else if (arg == "--help" || arg == "-h") {
             return Usage("");
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
@@ -75,14 +74,12 @@ int main(int argc, char** argv) {
                    kDocumentUrlCapacity - 1);
         return kDoesNotStart;
     }
-    options.url = url;
-
-    HANDLE watchdog = CreateThread(nullptr, 0, Watchdog,
-                                   reinterpret_cast<LPVOID>(static_cast<INT_PTR>(options.timeoutSeconds)), 0, nullptr);
+    HANDLE watchdog =
+        CreateThread(nullptr, 0, Watchdog, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(timeoutSeconds)), 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
 
     try {
-        Checker* checker = new Checker(options);
+        Checker* checker = new Checker(url, preview);
         const int code = checker->Run();
         // The process ends here; the check's objects go with it, in any order.
         std::fflush(stdout);

@@ -24,10 +24,6 @@ bool LeavesHttps(const std::string& documentUrl, const std::string& url);
 // yes ("yes", "1", "on", ...).
 bool LooksAffirmative(const std::string& value);
 
-// At most maxChars characters of value for a report line, with a note of
-// the full length when it was shortened.
-std::string ShortenForReport(const std::string& value, std::size_t maxChars = 160);
-
 // A token that holds more than one run of digits ("50 20", "50;20"): two
 // numbers that the author did not separate with a comma.
 bool LooksLikeSeveralNumbers(const std::string& token);
@@ -138,17 +134,20 @@ constexpr std::uint32_t kStatusOutline = 0x0000FF;
 // The checkerboard colour that shows a cut-away pixel.
 std::uint32_t CheckerAt(int x, int y);
 
-struct PreviewButton {
-    int x = 0, y = 0;
-    const Image* normal = nullptr;
+// A picture where it stands: a button's normal image in the main window.
+struct Placed {
+    std::string label;
+    Rect rect;
+    Image picture;
 };
 
-// The main window as the shell would compose it: the skin, cut-away pixels
-// as a checkerboard, each button's normal image where the window shows it
-// (the window's outline clips its children), and the browser and status
-// rectangles outlined on top. browser and status may be null.
-Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
-                     const Rect* browser, const Rect* status);
+// The main window as the shell would compose it: the skin, its cut-away
+// pixels (mask, the skin's) as a checkerboard, each button's picture where
+// the window shows it (the window's outline clips its children), and the
+// browser and status rectangles outlined on top. browser and status may be
+// null.
+Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
+                     const Rect* status);
 
 // r's outline in colour, as far as it lies on the picture; r may be null.
 void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);

@@ -58,25 +58,20 @@ std::uint32_t CheckerAt(int x, int y) {
     return ((x / kCheckerSquare + y / kCheckerSquare) % 2 == 0) ? kCheckerLight : kCheckerDark;
 }
 
-Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
-                     const Rect* browser, const Rect* status) {
-    Image out;
-    out.width = skin.width;
-    out.height = skin.height;
-    out.px.assign(static_cast<std::size_t>(skin.width) * static_cast<std::size_t>(skin.height), 0);
-    const bool haveMask = mask.width == skin.width && mask.height == skin.height;
-    auto kept = [&](int x, int y) { return !haveMask || !mask.isCut(x, y); };
+Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
+                     const Rect* status) {
+    Image out = skin;
     for (int y = 0; y < skin.height; ++y) {
         for (int x = 0; x < skin.width; ++x) {
-            out.px[static_cast<std::size_t>(y) * skin.width + x] = kept(x, y) ? skin.at(x, y) : CheckerAt(x, y);
+            if (mask.isCut(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = CheckerAt(x, y);
         }
     }
-    for (const PreviewButton& b : buttons) {
-        if (!b.normal) continue;
-        const Rect c = Clip(Rect{b.x, b.y, b.normal->width, b.normal->height}, skin.width, skin.height);
+    for (const Placed& b : buttons) {
+        const Rect c = Clip(Rect{b.rect.x, b.rect.y, b.picture.width, b.picture.height}, skin.width, skin.height);
         for (int y = c.y; y < c.y + c.height; ++y) {
             for (int x = c.x; x < c.x + c.width; ++x) {
-                if (kept(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = b.normal->at(x - b.x, y - b.y);
+                if (!mask.isCut(x, y))
+                    out.px[static_cast<std::size_t>(y) * skin.width + x] = b.picture.at(x - b.rect.x, y - b.rect.y);
             }
         }
     }

@@ -59,14 +59,14 @@ TEST(CheckerPreview, ComposedPictureAndItsFile) {
     mask.cut[0] = mask.cut[9 * 20 + 19] = 1;
     const Image button{3, 2, std::vector<std::uint32_t>(6, 0x00AB00)};
     const Rect browser{-3, 4, 10, 100};
-    const Image out = ComposePreview(skin, mask, {{18, 8, &button}}, &browser, nullptr);
+    const Image out = ComposePreview(skin, mask, {{"", Rect{18, 8, 3, 2}, button}}, &browser, nullptr);
     EXPECT_EQ(out.at(19, 9), CheckerAt(19, 9)) << "the button does not show over a cut";
     EXPECT_TRUE(out.at(19, 8) == 0x00AB00u && out.at(6, 9) == kBrowserOutline && out.at(0, 5) == skin.at(0, 5));
     const Image both = Beside(button, skin, 1);
     EXPECT_TRUE(both.width == 24 && both.at(3, 0) == CheckerAt(3, 0) && both.at(0, 5) == CheckerAt(0, 5));
     // Extreme rectangles lie wholly off the picture: they leave it as it is.
     const Rect huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, far{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
-    EXPECT_EQ(ComposePreview(skin, mask, {{INT_MIN, INT_MAX, &button}}, &huge, &far).px,
+    EXPECT_EQ(ComposePreview(skin, mask, {{"", Rect{INT_MIN, INT_MAX, 3, 2}, button}}, &huge, &far).px,
               ComposePreview(skin, mask, {}, nullptr, nullptr).px);
 
     const std::string bmp = EncodeBmp24(Image{3, 2, {1, 2, 3, 4, 5, 0x101112}});
