@@ -89,7 +89,9 @@ private:
     bool FullValue(const char* name, std::string* value);
     void RawNotes(const ParamRule& rule);
     void ValueNotes(const ParamRule& rule, const std::string& value, const Reading& got);
-    void Image(const ParamRule& rule, Reading& got);
+    // The picture of an image parameter with a file name, as LoadRemoteImage
+    // gets it.
+    void Image(const ParamRule& rule, const std::string& fileName, Reading& got);
     void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
     void Budget();
     void Stop(const std::string& errorBox);

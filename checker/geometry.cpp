@@ -72,10 +72,10 @@ void Checker::Geometry() {
         for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
             for (LONG y = std::max<LONG>(r[i].top, 0); y < r[i].bottom && y < h; ++y)
                 for (LONG x = std::max<LONG>(r[i].left, 0); x < r[i].right && x < w; ++x)
-                    mask_.cut[static_cast<std::size_t>(y) * w + x] = 0;
+                    mask_.at(x, y) = 0;
         }
     }
-    const long long cut = std::count(mask_.cut.begin(), mask_.cut.end(), 1);
+    const long long cut = std::count(mask_.px.begin(), mask_.px.end(), 1);
     ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h, Hex6(skinPixels_.at(0, 0)).c_str(), cut);
     if (cut == static_cast<long long>(w) * h)
         Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",

@@ -25,19 +25,13 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
     return image;
 }
 
-void Checker::Image(const ParamRule& rule, Reading& got) {
+void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading& got) {
     const char* name = rule.name;
+    got.present = false;
     const bool hadPath = doc_.imagesPath[0] != '\0';
     // The lookups that LoadRemoteImage makes, and the URL it fetches.
     char url[kValueCapacity] = "";
     const bool fetches = doc_.ImageUrl(name, url);
-
-    std::string fileName;
-    const bool named = FullValue(name, &fileName) && fileName.size() < rule.capacity;
-    if (named) ReportLine("PARAM %s = %s", name, Quoted(fileName).c_str());
-    else ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
-    RawNotes(rule);
-    if (!named) return;
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;

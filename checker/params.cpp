@@ -19,7 +19,6 @@ std::string ColourName(COLORREF c) { return Hex6(RGB(GetBValue(c), GetGValue(c),
 }  // namespace
 
 void Checker::Read(const ParamRule& rule, Reading& got) {
-    if (rule.kind == ParamKind::kImage) return Image(rule, got);  // its notes come before the download's
     const char* name = rule.name;
     std::vector<char> buffer(rule.capacity);
     const char* value = doc_.GetParamString(name, buffer.data(), buffer.size());
@@ -43,6 +42,7 @@ void Checker::Read(const ParamRule& rule, Reading& got) {
     else ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
     if (value) ValueNotes(rule, value, got);
     RawNotes(rule);
+    if (value && rule.kind == ParamKind::kImage) Image(rule, value, got);
 }
 
 bool Checker::FullValue(const char* name, std::string* value) {

@@ -34,7 +34,7 @@ check::Image Checker::SplashPicture() {
 
 void Checker::Preview() {
     if (preview_.empty()) return;
-    if (mask_.cut.empty() || skinPixels_.px.empty()) return ReportLine("PREVIEW not written: no skin to draw");
+    if (mask_.px.empty() || skinPixels_.px.empty()) return ReportLine("PREVIEW not written: no skin to draw");
     const check::Rect browser = RectOf(param::kBrowserRect), status = RectOf(param::kStatusRect);
     const bool haveBrowser = Got(param::kBrowserRect).present;
     check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons_, haveBrowser ? &browser : nullptr,

@@ -10,7 +10,23 @@
 
 namespace check {
 
-// ---- Values (values.cpp, connection_words.cpp) ----------------------------
+// Pixels row by row from the top: colours as 0x00RRGGBB (Image), or for a
+// skin 1 where a pixel is cut away and 0 where it is kept (CutMask).
+template <typename T>
+struct Grid {
+    int width = 0;
+    int height = 0;
+    std::vector<T> px;
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    }
+    T at(int x, int y) const { return px[index(x, y)]; }
+    T& at(int x, int y) { return px[index(x, y)]; }
+};
+using Image = Grid<std::uint32_t>;
+using CutMask = Grid<std::uint8_t>;
+
+// ---- Values (values.cpp) --------------------------------------------------
 
 // A token the shell reads as the author wrote it: blanks, an optional sign,
 // digits, blanks. "10px" or "a" are read too, but not as written.
@@ -80,17 +96,6 @@ struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// Which pixels of the skin are cut away (1) or kept (0), row by row from
-// the top.
-struct CutMask {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> cut;
-    bool isCut(int x, int y) const {
-        return cut[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] != 0;
-    }
-};
-
 // The height the guide asks for a line of the shell's 12-pixel text: its
 // character cell and a little room, whatever font stands in for Arial.
 constexpr int kInfoTextRoom = 14;
@@ -115,23 +120,11 @@ std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height)
 
 // ---- Pictures (pictures.cpp) -----------------------------------------------
 
-// 0x00RRGGBB pixels, row by row from the top.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> px;
-    std::uint32_t at(int x, int y) const {
-        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
-    }
-};
-
-constexpr std::uint32_t kCheckerLight = 0xFFFFFF;
-constexpr std::uint32_t kCheckerDark = 0xC0C0C0;
-constexpr int kCheckerSquare = 8;
 constexpr std::uint32_t kBrowserOutline = 0xFF0000;
 constexpr std::uint32_t kStatusOutline = 0x0000FF;
 
-// The checkerboard colour that shows a cut-away pixel.
+// The colour of a white and grey checkerboard of 8-pixel squares that shows
+// a cut-away pixel.
 std::uint32_t CheckerAt(int x, int y);
 
 // A picture where it stands: a button's normal image in the main window.

@@ -35,14 +35,14 @@ Fringe FindFringe(const Image& skin, const CutMask& mask) {
     Fringe f;
     for (int y = 0; y < skin.height; ++y) {
         for (int x = 0; x < skin.width; ++x) {
-            if (mask.isCut(x, y)) continue;
+            if (mask.at(x, y)) continue;
             for (const auto& s : kSteps) {
-                if (!inside(x + s[0], y + s[1]) || !mask.isCut(x + s[0], y + s[1])) continue;
+                if (!inside(x + s[0], y + s[1]) || !mask.at(x + s[0], y + s[1])) continue;
                 ++f.outline;
                 // Away from the cut, the first other colour is the edge's own.
                 for (int i = 1; i <= 3; ++i) {
                     const int ix = x - i * s[0], iy = y - i * s[1];
-                    if (!inside(ix, iy) || mask.isCut(ix, iy)) break;
+                    if (!inside(ix, iy) || mask.at(ix, iy)) break;
                     if (skin.at(ix, iy) == skin.at(x, y)) continue;
                     f.blends += Between(skin.at(0, 0), skin.at(x, y), skin.at(ix, iy)) ? 1 : 0;
                     break;
@@ -54,24 +54,21 @@ Fringe FindFringe(const Image& skin, const CutMask& mask) {
     return f;
 }
 
-std::uint32_t CheckerAt(int x, int y) {
-    return ((x / kCheckerSquare + y / kCheckerSquare) % 2 == 0) ? kCheckerLight : kCheckerDark;
-}
+std::uint32_t CheckerAt(int x, int y) { return (x / 8 + y / 8) % 2 == 0 ? 0xFFFFFF : 0xC0C0C0; }
 
 Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
                      const Rect* status) {
     Image out = skin;
     for (int y = 0; y < skin.height; ++y) {
         for (int x = 0; x < skin.width; ++x) {
-            if (mask.isCut(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = CheckerAt(x, y);
+            if (mask.at(x, y)) out.at(x, y) = CheckerAt(x, y);
         }
     }
     for (const Placed& b : buttons) {
         const Rect c = Clip(Rect{b.rect.x, b.rect.y, b.picture.width, b.picture.height}, skin.width, skin.height);
         for (int y = c.y; y < c.y + c.height; ++y) {
             for (int x = c.x; x < c.x + c.width; ++x) {
-                if (!mask.isCut(x, y))
-                    out.px[static_cast<std::size_t>(y) * skin.width + x] = b.picture.at(x - b.rect.x, y - b.rect.y);
+                if (!mask.at(x, y)) out.at(x, y) = b.picture.at(x - b.rect.x, y - b.rect.y);
             }
         }
     }
@@ -82,36 +79,22 @@ Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<P
 
 void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour) {
     if (!r || r->width <= 0 || r->height <= 0) return;
-    const long long right = static_cast<long long>(r->x) + r->width - 1;
-    const long long bottom = static_cast<long long>(r->y) + r->height - 1;
-    auto plot = [&](long long x, long long y) {
-        if (x >= 0 && y >= 0 && x < picture.width && y < picture.height)
-            picture.px[static_cast<std::size_t>(y) * picture.width + static_cast<std::size_t>(x)] = colour;
-    };
-    const long long x0 = std::max<long long>(r->x, -1), x1 = std::min<long long>(right, picture.width);
-    const long long y0 = std::max<long long>(r->y, -1), y1 = std::min<long long>(bottom, picture.height);
-    for (long long x = x0; x <= x1; ++x) {
-        plot(x, r->y);
-        plot(x, bottom);
-    }
-    for (long long y = y0; y <= y1; ++y) {
-        plot(r->x, y);
-        plot(right, y);
+    const long long left = r->x, top = r->y, right = left + r->width - 1, bottom = top + r->height - 1;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const bool across = x >= left && x <= right, down = y >= top && y <= bottom;
+            if ((across && (y == top || y == bottom)) || (down && (x == left || x == right))) picture.at(x, y) = colour;
+        }
     }
 }
 
 Image Beside(const Image& left, const Image& right, int gap) {
-    Image out;
-    out.width = left.width + gap + right.width;
-    out.height = std::max(left.height, right.height);
-    out.px.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    Image out{left.width + gap + right.width, std::max(left.height, right.height), {}};
     for (int y = 0; y < out.height; ++y) {
-        for (int x = 0; x < out.width; ++x) {
-            const int rx = x - left.width - gap;
-            std::uint32_t p = CheckerAt(x, y);
-            if (x < left.width && y < left.height) p = left.at(x, y);
-            else if (rx >= 0 && y < right.height) p = right.at(rx, y);
-            out.px[static_cast<std::size_t>(y) * out.width + x] = p;
+        for (int x = 0, rx = -left.width - gap; x < out.width; ++x, ++rx) {
+            out.px.push_back(x < left.width && y < left.height ? left.at(x, y)
+                             : rx >= 0 && y < right.height   ? right.at(rx, y)
+                                                             : CheckerAt(x, y));
         }
     }
     return out;

@@ -56,7 +56,7 @@ TEST(CheckerPreview, ComposedPictureAndItsFile) {
     Image skin{20, 10, {}};
     for (int i = 0; i < 200; ++i) skin.px.push_back(0x101010u * static_cast<std::uint32_t>(i % 7));
     CutMask mask{20, 10, std::vector<std::uint8_t>(200, 0)};
-    mask.cut[0] = mask.cut[9 * 20 + 19] = 1;
+    mask.px[0] = mask.px[9 * 20 + 19] = 1;
     const Image button{3, 2, std::vector<std::uint32_t>(6, 0x00AB00)};
     const Rect browser{-3, 4, 10, 100};
     const Image out = ComposePreview(skin, mask, {{"", Rect{18, 8, 3, 2}, button}}, &browser, nullptr);
