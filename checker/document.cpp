@@ -24,17 +24,10 @@ FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std
 }
 
 int Checker::NotADocument(const FetchResult& fetched, const std::string& bytes) {
-    // What Notepad saves as "Unicode": a byte-order mark, or ASCII text with
-    // a 0 after or before every character.
-    std::size_t zeros[2] = {0, 0};
-    for (std::size_t i = 0; i < bytes.size(); ++i) zeros[i % 2] += bytes[i] == '\0';
-    const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
-                       (bytes.size() >= 2 && zeros[0] + zeros[1] < bytes.size() &&
-                        (zeros[1] == bytes.size() / 2 || zeros[0] == (bytes.size() + 1) / 2));
     static const char* const kRootFaults[] = {"the download failed", "no <korvane> tag", "no </korvane> tag",
                                               "</korvane> stands before <korvane>"};  // in ValueAt's order
     std::string why = FaultOf(fetched, url_, "document").why;
-    if (why.empty() && utf16)
+    if (why.empty() && check::LooksUtf16(bytes))
         why = "the document is UTF-16, Notepad's \"Unicode\", and the shell reads bytes; save it as ANSI or UTF-8";
     if (why.empty()) why = kRootFaults[static_cast<int>(FindValue(cleaned_.c_str(), param::kRoot, nullptr, nullptr))];
     if (fetched.answered)

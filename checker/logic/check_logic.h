@@ -44,6 +44,10 @@ bool LooksAffirmative(const std::string& value);
 // numbers that the author did not separate with a comma.
 bool LooksLikeSeveralNumbers(const std::string& token);
 
+// Whether a document's bytes are UTF-16, as Notepad saves "Unicode": a
+// byte-order mark, or ASCII text with a 0 after or before every character.
+bool LooksUtf16(const std::string& bytes);
+
 // The name among names nearest to word, letter case aside, when it is near
 // enough to be a slip of the keyboard; "" when none is.
 std::string NearestName(const std::string& word, const std::vector<std::string>& names);

@@ -1,7 +1,6 @@
 #include "support/images.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,14 +20,10 @@ void Put(std::string& s, std::uint32_t v, int bytes) {
 Picture SkinPicture(int width, int height, std::uint32_t fill, bool smooth) {
     return {width, height, [=](int x, int y) {
                 const int dx = x - width / 2, dy = y - height / 2, r = std::min(width, height) / 4;
-                // Smoothed, a pixel on the hole's edge mixes the two by the share of it that the fill covers.
-                const double t =
-                    smooth ? std::clamp(std::hypot(dx, dy) - r + 0.5, 0.0, 1.0) : dx * dx + dy * dy >= r * r;
-                std::uint32_t c = 0;
-                for (int s = 0; s < 24; s += 8)
-                    c |= static_cast<std::uint32_t>(((0xFF00FFu >> s) & 255) * (1 - t) + ((fill >> s) & 255) * t + 0.5)
-                         << s;
-                return x == 0 && y == 0 ? 0xFF00FFu : c;
+                if ((x == 0 && y == 0) || dx * dx + dy * dy < r * r) return 0xFF00FFu;
+                // Smoothed, the ring of pixels around the hole is half key colour, half fill.
+                const std::uint32_t half = ((0xFF00FFu & 0xFEFEFE) >> 1) + ((fill & 0xFEFEFE) >> 1);
+                return smooth && dx * dx + dy * dy < (r + 1) * (r + 1) ? half : fill;
             }};
 }
 
