@@ -1,14 +1,14 @@
 // The skin checker's one check of one document: what the shell will make of
 // it, line by line. document.cpp fetches the document and walks the shell's
 // table of lookups (remote/skin_params.h), params.cpp reports each parameter,
-// images.cpp each image, geometry.cpp where things land, preview.cpp draws
-// the preview and report.cpp writes the lines.
+// images.cpp each image, geometry.cpp where things land and preview.cpp
+// draws the preview.
 #pragma once
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +20,7 @@
 
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
+constexpr int kDefaultTimeoutSeconds = 60;
 // Beyond this the pixel checks and the preview would need hundreds of MiB.
 constexpr long long kMaxCheckedPixels = 16LL * 1024 * 1024;
 // A file smaller than this costs at most four chunks; not worth a warning.
@@ -27,16 +28,12 @@ constexpr std::size_t kWorthShrinkingBytes = 16 * 1024;
 
 enum Verdict { kStarts = 0, kDoesNotStart = 1, kNotADocument = 2, kUsage = 3 };
 
-// Report lines on standard output, whole lines only, one at a time: the
-// watchdog's last line never lands inside another.
-void ReportLine(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
-// A WARN line: what is wrong and, where not plain, what the user will see
-// (printf-style), then after "; " how to put it right. Every warning says how.
-void Warn(const std::string& fix, const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
-// Ends the process with code after line; nothing is written after it.
-[[noreturn]] void ReportFinalLineAndExit(const std::string& line, int code);
-// A value in double quotes, shortened when it is very long.
-std::string Quoted(const std::string& value);
+struct Options {
+    std::string url;
+    std::string preview;
+    int timeoutSeconds = kDefaultTimeoutSeconds;
+};
+
 std::string Hex6(std::uint32_t rgb);
 // Why a fetch got no answer, in words.
 std::string NoAnswer(const FetchResult& fetched, const std::string& url);
@@ -65,15 +62,21 @@ struct Reading {
 
 // The context text that the shell's error box would show stays as it is
 // while the checker looks parameters up of its own accord.
-struct KeptContext {
-    CRemoteParams& doc;
-    const std::string saved = doc.contextText;
-    ~KeptContext() { std::snprintf(doc.contextText, sizeof doc.contextText, "%s", saved.c_str()); }
+class KeptContext {
+public:
+    explicit KeptContext(CRemoteParams& doc) : doc_(doc) { std::memcpy(saved_, doc.contextText, sizeof saved_); }
+    ~KeptContext() { std::memcpy(doc_.contextText, saved_, sizeof saved_); }
+    KeptContext(const KeptContext&) = delete;
+    KeptContext& operator=(const KeptContext&) = delete;
+
+private:
+    CRemoteParams& doc_;
+    char saved_[sizeof CRemoteParams::contextText];
 };
 
 class Checker {
 public:
-    Checker(const std::string& url, const std::string& preview) : url_(url), preview_(preview) {}
+    explicit Checker(const Options& options) : options_(options) {}
     int Run();
 
 private:
@@ -95,11 +98,12 @@ private:
     void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
     void Budget();
     void Stop(const std::string& errorBox);
+    void StopWithParameterError();
     void Geometry();
     void Preview();
     check::Image SplashPicture();
 
-    const std::string url_, preview_;
+    Options options_;
     CRemoteParams doc_;
     std::string cleaned_;  // the whole document as the shell cleans it, lowered
     std::string content_;  // what the shell reads of it: the root element's
@@ -113,5 +117,6 @@ private:
     // What the shell downloads with a pause after every chunk: name, bytes.
     std::vector<std::pair<std::string, std::size_t>> budget_;
     check::Image skinPixels_;
-    check::CutMask mask_;  // empty until the outline is read
+    check::CutMask mask_;
+    bool haveMask_ = false;
 };

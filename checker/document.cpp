@@ -2,8 +2,8 @@
 // in the shell's order, from the shell's own table.
 #include <algorithm>
 
-#include "app/app.h"
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "remote/url_split.h"
 
 std::string NoAnswer(const FetchResult& fetched, const std::string& url) {
@@ -24,14 +24,19 @@ FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std
 }
 
 int Checker::NotADocument(const FetchResult& fetched, const std::string& bytes) {
-    static const char* const kRootFaults[] = {"the download failed", "no <korvane> tag", "no </korvane> tag",
-                                              "</korvane> stands before <korvane>"};  // in ValueAt's order
-    std::string why = FaultOf(fetched, url_, "document").why;
+    std::string why = FaultOf(fetched, options_.url, "document").why;
     if (why.empty() && check::LooksUtf16(bytes))
         why = "the document is UTF-16, Notepad's \"Unicode\", and the shell reads bytes; save it as ANSI or UTF-8";
-    if (why.empty()) why = kRootFaults[static_cast<int>(FindValue(cleaned_.c_str(), param::kRoot, nullptr, nullptr))];
+    if (why.empty()) {
+        switch (FindValue(cleaned_.c_str(), param::kRoot, nullptr, nullptr)) {
+        case ValueAt::kNoOpenTag: why = "no <korvane> tag"; break;
+        case ValueAt::kNoCloseTag: why = "no </korvane> tag"; break;
+        case ValueAt::kCloseFirst: why = "</korvane> stands before <korvane>"; break;
+        case ValueAt::kFound: why = "the download failed"; break;
+        }
+    }
     if (fetched.answered)
-        ReportLine("DOCUMENT url=%s status=%lu bytes=%s", url_.c_str(), fetched.status,
+        ReportLine("DOCUMENT url=%s status=%lu bytes=%s", options_.url.c_str(), fetched.status,
                    fetched.overCap ? "over-1MiB" : std::to_string(fetched.length).c_str());
     ReportLine("VERDICT 2 not a parameter document (%s): the shell would hand the URL to the web browser",
                why.c_str());
@@ -47,13 +52,14 @@ void Checker::UnknownTags() {
         const std::string name = tag.substr(0, tag.find_first_of(" =\"'/"));
         const bool knownName = std::find(known.begin(), known.end(), name) != known.end();
         if ((knownName && name == tag) || _stricmp(name.c_str(), param::kRoot) == 0) continue;
-        const std::string nearest = check::NearestName(tag, known);
-        if (knownName)
+        if (knownName) {
             Warn("write <" + name + ">", "<%s>: not read as %s: nothing but the name may stand in the tag",
                  tag.c_str(), name.c_str());
-        else
-            Warn(nearest.empty() ? "remove it, or take the name from the guide's tables" : "did you mean " + nearest + "?",
-                 "<%s>: the shell reads no parameter of that name", tag.c_str());
+            continue;
+        }
+        const std::string nearest = check::NearestName(tag, known);
+        Warn(nearest.empty() ? "remove it, or take the name from the guide's tables" : "did you mean " + nearest + "?",
+             "<%s>: the shell reads no parameter of that name", tag.c_str());
     }
 }
 
@@ -68,27 +74,21 @@ check::Rect Checker::RectOf(const char* name) const {
     return check::Rect{n[0], n[1], n[2], n[3]};
 }
 
-void Checker::Stop(const std::string& errorBox) {
-    if (verdict_ != kStarts) return;
-    verdict_ = kDoesNotStart;
-    verdictText_ = "error box: " + errorBox;
-    ReportLine("NOTE the shell stops here; the rest is checked all the same");
-}
-
 int Checker::Run() {
-    ReportLine("CHECK url=%s", url_.c_str());
-    FetchResult fetched = FetchUrl(url_.c_str(), true);
+    ReportLine("CHECK url=%s", options_.url.c_str());
+    FetchResult fetched = FetchUrl(options_.url.c_str(), true);
     const std::string bytes = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
     // The whole body as the shell cleans it, to see where tags stand outside
     // what the shell reads.
-    cleaned_ = bytes.c_str();
+    cleaned_ = fetched.body ? fetched.body.get() : "";
     LowerAscii(CleanDocument(&cleaned_[0]));
     cleaned_.resize(std::strlen(cleaned_.c_str()));
     std::uint32_t length = 0;
     char* body = TakeBody(fetched, &length);
-    if (!doc_.PrepareDocument(body, length, url_.c_str())) return NotADocument(fetched, bytes);
+    if (!doc_.PrepareDocument(body, length, options_.url.c_str())) return NotADocument(fetched, bytes);
     content_ = doc_.lowerText;
-    ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", url_.c_str(), bytes.size(), fetched.ms);
+    ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", options_.url.c_str(),
+               static_cast<std::size_t>(fetched.length), fetched.ms);
     budget_.push_back({"DOCUMENT", fetched.length});
     if (content_.find("<korvane>") != std::string::npos)
         Warn("remove the inner <korvane>",
@@ -101,13 +101,7 @@ int Checker::Run() {
         const bool read = !rule.onlyAfter || Got(rule.onlyAfter).present;
         if (read) Read(rule, got);
         else ReportLine("PARAM %s not read -> %s", rule.name, rule.unreadWhy);
-        if (rule.stops && !got.present) {
-            char box[kErrorTextCapacity];
-            std::snprintf(box, sizeof box, kParameterErrorFormat, doc_.sourceUrl, doc_.contextText);
-            std::string joined = box;
-            for (std::size_t at; (at = joined.find("\r\n")) != std::string::npos;) joined.replace(at, 2, " | ");
-            Stop(joined);
-        }
+        if (rule.stops && !got.present) StopWithParameterError();
         if (read && std::strcmp(rule.name, param::kLoaderPos) == 0 && NoPosition(got.numbers[0], got.numbers[1]))
             ReportLine("NOTE APP_LOADER_POS: loader centred");
         for (const ButtonSpec& spec : kButtonSpecs) {
@@ -127,12 +121,19 @@ int Checker::Run() {
 void Checker::Button(const ButtonSpec& spec) {
     const Reading& position = Got(spec.position);
     const Reading &pressed = Got(spec.pressed), &hot = Got(spec.hot), &normal = Got(spec.normal);
+    if (!position.present) {
+        ReportLine("BUTTON %s not created: no position", spec.label);
+        return;
+    }
+    if (!pressed.present || !hot.present || !normal.present) {
+        ReportLine("BUTTON %s not created: an image did not load", spec.label);
+        return;
+    }
     const int x = position.numbers[0], y = position.numbers[1];
-    const char* notMade = !position.present                                      ? "no position"
-                          : !pressed.present || !hot.present || !normal.present ? "an image did not load"
-                          : NoPosition(x, y)                                     ? "position 0,0"
-                                                                                 : nullptr;
-    if (notMade) return ReportLine("BUTTON %s not created: %s", spec.label, notMade);
+    if (NoPosition(x, y)) {
+        ReportLine("BUTTON %s not created: position 0,0", spec.label);
+        return;
+    }
     ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", spec.label, x, y, normal.width, normal.height);
     const std::string sameSize =
         "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + spec.normal;

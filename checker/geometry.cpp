@@ -4,22 +4,31 @@
 #include <string>
 
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
 
+namespace {
+
+std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight); }
+
+}  // namespace
+
 void Checker::Geometry() {
     const Reading& skin = Got(param::kSkin);
-    if (!skin.bitmap) return ReportLine("GEOMETRY not checked: no skin image");
+    if (!skin.bitmap) {
+        ReportLine("GEOMETRY not checked: no skin image");
+        return;
+    }
     const int w = skin.width, h = skin.height;
-    const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
     const Reading& start = Got(param::kStartPos);
     const ScreenPoint at = MainWindowCorner(start.present ? start.numbers : nullptr, w, h, kScreenWidth, kScreenHeight);
     const check::Rect window{at.x, at.y, w, h};
     ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, start.present ? "" : " centred");
     if (!check::Inside(window, kScreenWidth, kScreenHeight)) {
         const std::string place = check::PlaceWithin(window, kScreenWidth, kScreenHeight);
-        Warn(place.empty() ? "make the skin at most " + screen : "set APP_START_POS to " + place,
-             "WINDOW: does not fit a %s screen: part of it is off the screen there", screen.c_str());
+        Warn(place.empty() ? "make the skin at most " + ScreenSize() : "set APP_START_POS to " + place,
+             "WINDOW: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
     }
 
     if (const Reading& loader = Got(param::kLoaderImage); loader.bitmap) {
@@ -32,9 +41,9 @@ void Checker::Geometry() {
                    g.infoY, g.infoWidth, stripHeight);
         check::Rect loaderRect{g.x, g.y, g.width, g.height};
         if (!check::Inside(loaderRect, kScreenWidth, kScreenHeight))
-            Warn(g.width > kScreenWidth || g.height > kScreenHeight ? "make the splash picture at most " + screen
+            Warn(g.width > kScreenWidth || g.height > kScreenHeight ? "make the splash picture at most " + ScreenSize()
                                                                      : "set APP_LOADER_POS to 0,0 to centre it",
-                 "LOADER: does not fit a %s screen: part of it is off the screen there", screen.c_str());
+                 "LOADER: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
         if (stripHeight < check::kInfoTextRoom) {
             // The least picture height that leaves the text its room, by the
             // shell's own arithmetic.
@@ -49,8 +58,10 @@ void Checker::Geometry() {
         }
     }
 
-    if (static_cast<long long>(w) * h > kMaxCheckedPixels || w <= 0 || h <= 0)
-        return ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
+    if (static_cast<long long>(w) * h > kMaxCheckedPixels || w <= 0 || h <= 0) {
+        ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
+        return;
+    }
     skinPixels_ = ReadPixels(skin.bitmap.get(), w, h);
     // The shell's own outline, built from the same bitmap.
     UniqueRegion region(BuildSkinRegion(skin.bitmap.get(), w, h));
@@ -63,20 +74,25 @@ void Checker::Geometry() {
         Stop(kSkinError);
         return;
     }
-    // Every pixel is cut away but those of the shell's outline.
-    mask_ = {w, h, std::vector<std::uint8_t>(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1)};
-    std::vector<char> data(GetRegionData(region.get(), 0, nullptr));
+    mask_.width = w;
+    mask_.height = h;
+    mask_.px.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1);
+    const DWORD size = GetRegionData(region.get(), 0, nullptr);
+    std::vector<char> data(size ? size : 1);
     auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
-    if (!data.empty() && GetRegionData(region.get(), static_cast<DWORD>(data.size()), rgn) == data.size()) {
-        const RECT* r = reinterpret_cast<const RECT*>(rgn->Buffer);
+    if (size && GetRegionData(region.get(), size, rgn) == size) {
+        const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
         for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
-            for (LONG y = std::max<LONG>(r[i].top, 0); y < r[i].bottom && y < h; ++y)
-                for (LONG x = std::max<LONG>(r[i].left, 0); x < r[i].right && x < w; ++x)
+            for (LONG y = std::max<LONG>(rects[i].top, 0); y < rects[i].bottom && y < h; ++y)
+                for (LONG x = std::max<LONG>(rects[i].left, 0); x < rects[i].right && x < w; ++x)
                     mask_.at(x, y) = 0;
         }
     }
-    const long long cut = std::count(mask_.px.begin(), mask_.px.end(), 1);
-    ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h, Hex6(skinPixels_.at(0, 0)).c_str(), cut);
+    haveMask_ = true;
+    long long cut = 0;
+    for (std::uint8_t c : mask_.px) cut += c;
+    ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h,
+               Hex6(skinPixels_.at(0, 0)).c_str(), cut);
     if (cut == static_cast<long long>(w) * h)
         Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",
              "SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "common/dib.h"
 #include "remote/image_size.h"
 #include "remote/url_split.h"
@@ -35,7 +36,7 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;
-        const KeptContext kept{doc_};
+        const KeptContext kept(doc_);
         Reading path;
         Read(kImagesPathRule, path);
     }

@@ -13,6 +13,7 @@
 
 #include "app/app.h"
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "remote/fetch_limits.h"
 
 namespace {
@@ -45,19 +46,19 @@ std::string OptionProblem(const std::string& arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string preview;
-    int timeoutSeconds = 60;
+    ReportInit();
+    Options options;
     std::vector<char*> positional = {argv[0]};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--preview" && i + 1 < argc) {
-            preview = argv[++i];
+            options.preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
             char* end = nullptr;
             const long seconds = std::strtol(argv[++i], &end, 10);
             if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
                 return Usage("--timeout takes a whole number of seconds above 0");
-            timeoutSeconds = static_cast<int>(seconds);
+            options.timeoutSeconds = static_cast<int>(seconds);
         } else if (arg == "--help" || arg == "-h") {
             return Usage("");
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {
@@ -74,12 +75,14 @@ int main(int argc, char** argv) {
                    kDocumentUrlCapacity - 1);
         return kDoesNotStart;
     }
-    HANDLE watchdog =
-        CreateThread(nullptr, 0, Watchdog, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(timeoutSeconds)), 0, nullptr);
+    options.url = url;
+
+    HANDLE watchdog = CreateThread(nullptr, 0, Watchdog,
+                                   reinterpret_cast<LPVOID>(static_cast<INT_PTR>(options.timeoutSeconds)), 0, nullptr);
     if (watchdog) CloseHandle(watchdog);
 
     try {
-        Checker* checker = new Checker(url, preview);
+        Checker* checker = new Checker(options);
         const int code = checker->Run();
         // The process ends here; the check's objects go with it, in any order.
         std::fflush(stdout);

@@ -1,7 +1,10 @@
 // Each parameter as the shell reads it, and what its author probably meant.
+#include <cstdio>
 #include <cstring>
 
+#include "app/app.h"
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "controls/info_win.h"
 #include "remote/url_split.h"
 
@@ -17,6 +20,21 @@ std::vector<std::string> Tokens(const char* text) {
 std::string ColourName(COLORREF c) { return Hex6(RGB(GetBValue(c), GetGValue(c), GetRValue(c))); }
 
 }  // namespace
+
+void Checker::Stop(const std::string& errorBox) {
+    if (verdict_ != kStarts) return;
+    verdict_ = kDoesNotStart;
+    verdictText_ = "error box: " + errorBox;
+    ReportLine("NOTE the shell stops here; the rest is checked all the same");
+}
+
+void Checker::StopWithParameterError() {
+    char text[kErrorTextCapacity];
+    std::snprintf(text, sizeof text, kParameterErrorFormat, doc_.sourceUrl, doc_.contextText);
+    std::string box = text;
+    for (std::size_t at; (at = box.find("\r\n")) != std::string::npos;) box.replace(at, 2, " | ");
+    Stop(box);
+}
 
 void Checker::Read(const ParamRule& rule, Reading& got) {
     const char* name = rule.name;
@@ -46,7 +64,7 @@ void Checker::Read(const ParamRule& rule, Reading& got) {
 }
 
 bool Checker::FullValue(const char* name, std::string* value) {
-    const KeptContext kept{doc_};
+    const KeptContext kept(doc_);
     std::vector<char> buffer(kMaxBodyBytes + 2);
     const bool present = doc_.GetParamString(name, buffer.data(), buffer.size()) != nullptr;
     if (present && value) *value = buffer.data();
@@ -80,7 +98,7 @@ void Checker::ValueNotes(const ParamRule& rule, const std::string& value, const 
     const char* name = rule.name;
     const std::string quoted = Quoted(value);
     if (rule.kind == ParamKind::kText) {
-        if (check::LeavesHttps(url_, value))
+        if (check::LeavesHttps(options_.url, value))
             Warn("serve it over https too", "%s: the document comes over https but this is plain http: what comes "
                  "from it can be read and changed on the way", name);
         if (std::strcmp(name, param::kNavigateTo) == 0 && !IsWebAddress(value.c_str()))

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "checker/checker.h"
+#include "checker/report.h"
 #include "controls/info_win.h"
 #include "controls/loader_win.h"
 
@@ -33,8 +34,11 @@ check::Image Checker::SplashPicture() {
 }
 
 void Checker::Preview() {
-    if (preview_.empty()) return;
-    if (mask_.px.empty() || skinPixels_.px.empty()) return ReportLine("PREVIEW not written: no skin to draw");
+    if (options_.preview.empty()) return;
+    if (!haveMask_ || skinPixels_.px.empty()) {
+        ReportLine("PREVIEW not written: no skin to draw");
+        return;
+    }
     const check::Rect browser = RectOf(param::kBrowserRect), status = RectOf(param::kStatusRect);
     const bool haveBrowser = Got(param::kBrowserRect).present;
     check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons_, haveBrowser ? &browser : nullptr,
@@ -48,12 +52,12 @@ void Checker::Preview() {
         }
     }
     const std::string bytes = check::EncodeBmp24(picture);
-    FILE* file = std::fopen(preview_.c_str(), "wb");
+    FILE* file = std::fopen(options_.preview.c_str(), "wb");
     bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file) ok = std::fclose(file) == 0 && ok;
     if (ok)
-        ReportLine("PREVIEW file=%s size=%dx%d%s", preview_.c_str(), picture.width, picture.height,
+        ReportLine("PREVIEW file=%s size=%dx%d%s", options_.preview.c_str(), picture.width, picture.height,
                    splashAt.c_str());
     else
-        ReportLine("PREVIEW not written: cannot write %s", preview_.c_str());
+        ReportLine("PREVIEW not written: cannot write %s", options_.preview.c_str());
 }

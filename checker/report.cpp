@@ -1,21 +1,30 @@
+#include "checker/report.h"
+
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
-#include <mutex>
+#include <cstring>
 
 #include "checker/checker.h"
 
 namespace {
+CRITICAL_SECTION outputLock;
+}
 
-std::mutex outputLock;
+void ReportInit() { InitializeCriticalSection(&outputLock); }
 
-void WriteLine(const char* prefix, const char* format, va_list args, const std::string& suffix) {
-    const std::lock_guard<std::mutex> hold(outputLock);
+namespace {
+
+void WriteLine(const char* prefix, const char* format, va_list args, const char* suffix) {
+    EnterCriticalSection(&outputLock);
     std::fputs(prefix, stdout);
     std::vfprintf(stdout, format, args);
-    std::fputs(suffix.c_str(), stdout);
+    std::fputs(suffix, stdout);
     std::fputc('\n', stdout);
     // Line by line, so that whatever stops the check leaves complete lines.
     std::fflush(stdout);
+    LeaveCriticalSection(&outputLock);
 }
 
 }  // namespace
@@ -30,23 +39,21 @@ void ReportLine(const char* format, ...) {
 void Warn(const std::string& fix, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    WriteLine("WARN ", format, args, "; " + fix);
+    WriteLine("WARN ", format, args, ("; " + fix).c_str());
     va_end(args);
 }
 
 void ReportFinalLineAndExit(const std::string& line, int code) {
-    // The main thread may be stuck inside a read; ending the whole process
-    // is the only way out, and the lock stays held so that nothing follows.
-    outputLock.lock();
-    std::printf("%s\n", line.c_str());
+    EnterCriticalSection(&outputLock);
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
     std::fflush(stdout);
+    // The main thread may be stuck inside a read; ending the whole process
+    // is the only way out, and the lock stays held so nothing follows.
     ExitProcess(static_cast<UINT>(code));
 }
 
-std::string Quoted(const std::string& value) {
-    if (value.size() <= 160) return "\"" + value + "\"";
-    return "\"" + value.substr(0, 160) + "...(" + std::to_string(value.size()) + " characters)\"";
-}
+std::string Quoted(const std::string& value) { return "\"" + check::ShortenForReport(value) + "\""; }
 
 std::string Hex6(std::uint32_t rgb) {
     char text[8];

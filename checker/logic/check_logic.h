@@ -26,7 +26,7 @@ struct Grid {
 using Image = Grid<std::uint32_t>;
 using CutMask = Grid<std::uint8_t>;
 
-// ---- Values (values.cpp) --------------------------------------------------
+// ---- Values (values.cpp, connection_words.cpp) ----------------------------
 
 // A token the shell reads as the author wrote it: blanks, an optional sign,
 // digits, blanks. "10px" or "a" are read too, but not as written.
@@ -39,6 +39,10 @@ bool LeavesHttps(const std::string& documentUrl, const std::string& url);
 // A flag value that reads as false although its author most likely meant
 // yes ("yes", "1", "on", ...).
 bool LooksAffirmative(const std::string& value);
+
+// At most maxChars characters of value for a report line, with a note of
+// the full length when it was shortened.
+std::string ShortenForReport(const std::string& value, std::size_t maxChars = 160);
 
 // A token that holds more than one run of digits ("50 20", "50;20"): two
 // numbers that the author did not separate with a comma.
@@ -124,11 +128,13 @@ std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height)
 
 // ---- Pictures (pictures.cpp) -----------------------------------------------
 
+constexpr std::uint32_t kCheckerLight = 0xFFFFFF;
+constexpr std::uint32_t kCheckerDark = 0xC0C0C0;
+constexpr int kCheckerSquare = 8;
 constexpr std::uint32_t kBrowserOutline = 0xFF0000;
 constexpr std::uint32_t kStatusOutline = 0x0000FF;
 
-// The colour of a white and grey checkerboard of 8-pixel squares that shows
-// a cut-away pixel.
+// The checkerboard colour that shows a cut-away pixel.
 std::uint32_t CheckerAt(int x, int y);
 
 // A picture where it stands: a button's normal image in the main window.
@@ -138,11 +144,10 @@ struct Placed {
     Image picture;
 };
 
-// The main window as the shell would compose it: the skin, its cut-away
-// pixels (mask, the skin's) as a checkerboard, each button's picture where
-// the window shows it (the window's outline clips its children), and the
-// browser and status rectangles outlined on top. browser and status may be
-// null.
+// The main window as the shell would compose it: the skin, cut-away pixels
+// as a checkerboard, each button's picture where the window shows it (the
+// window's outline clips its children), and the browser and status
+// rectangles outlined on top. browser and status may be null.
 Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
                      const Rect* status);
 

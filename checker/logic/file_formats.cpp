@@ -53,10 +53,20 @@ FileFormat SniffFormat(const std::string& bytes) {
 }
 
 std::string FormatName(const FileFormat& f) {
-    static const char* const kNames[] = {"unknown", "BMP",  "GIF",  "JPEG",        "PNG", "icon",
-                                         "metafile", "TIFF", "WebP", "HTML-or-XML", "gzip"};  // in FileKind's order
-    if (f.kind == FileKind::Bmp) return "BMP-" + std::to_string(f.bmpBits) + (f.bmpRunLength ? "-RLE" : "");
-    return f.gifTransparent ? "GIF-transparent" : kNames[static_cast<int>(f.kind)];
+    switch (f.kind) {
+    case FileKind::Bmp: return "BMP-" + std::to_string(f.bmpBits) + (f.bmpRunLength ? "-RLE" : "");
+    case FileKind::Gif: return f.gifTransparent ? "GIF-transparent" : "GIF";
+    case FileKind::Jpeg: return "JPEG";
+    case FileKind::Png: return "PNG";
+    case FileKind::Icon: return "icon";
+    case FileKind::Metafile: return "metafile";
+    case FileKind::Tiff: return "TIFF";
+    case FileKind::WebP: return "WebP";
+    case FileKind::Markup: return "HTML-or-XML";
+    case FileKind::Gzip: return "gzip";
+    case FileKind::Unknown: break;
+    }
+    return "unknown";
 }
 
 bool IsSkinFormat(FileKind kind) {

@@ -54,21 +54,28 @@ Fringe FindFringe(const Image& skin, const CutMask& mask) {
     return f;
 }
 
-std::uint32_t CheckerAt(int x, int y) { return (x / 8 + y / 8) % 2 == 0 ? 0xFFFFFF : 0xC0C0C0; }
+std::uint32_t CheckerAt(int x, int y) {
+    return ((x / kCheckerSquare + y / kCheckerSquare) % 2 == 0) ? kCheckerLight : kCheckerDark;
+}
 
 Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
                      const Rect* status) {
-    Image out = skin;
+    Image out;
+    out.width = skin.width;
+    out.height = skin.height;
+    out.px.assign(static_cast<std::size_t>(skin.width) * static_cast<std::size_t>(skin.height), 0);
+    const bool haveMask = mask.width == skin.width && mask.height == skin.height;
+    auto kept = [&](int x, int y) { return !haveMask || !mask.at(x, y); };
     for (int y = 0; y < skin.height; ++y) {
         for (int x = 0; x < skin.width; ++x) {
-            if (mask.at(x, y)) out.at(x, y) = CheckerAt(x, y);
+            out.px[static_cast<std::size_t>(y) * skin.width + x] = kept(x, y) ? skin.at(x, y) : CheckerAt(x, y);
         }
     }
     for (const Placed& b : buttons) {
         const Rect c = Clip(Rect{b.rect.x, b.rect.y, b.picture.width, b.picture.height}, skin.width, skin.height);
         for (int y = c.y; y < c.y + c.height; ++y) {
             for (int x = c.x; x < c.x + c.width; ++x) {
-                if (!mask.at(x, y)) out.at(x, y) = b.picture.at(x - b.rect.x, y - b.rect.y);
+                if (kept(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = b.picture.at(x - b.rect.x, y - b.rect.y);
             }
         }
     }
@@ -79,22 +86,36 @@ Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<P
 
 void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour) {
     if (!r || r->width <= 0 || r->height <= 0) return;
-    const long long left = r->x, top = r->y, right = left + r->width - 1, bottom = top + r->height - 1;
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            const bool across = x >= left && x <= right, down = y >= top && y <= bottom;
-            if ((across && (y == top || y == bottom)) || (down && (x == left || x == right))) picture.at(x, y) = colour;
-        }
+    const long long right = static_cast<long long>(r->x) + r->width - 1;
+    const long long bottom = static_cast<long long>(r->y) + r->height - 1;
+    auto plot = [&](long long x, long long y) {
+        if (x >= 0 && y >= 0 && x < picture.width && y < picture.height)
+            picture.px[static_cast<std::size_t>(y) * picture.width + static_cast<std::size_t>(x)] = colour;
+    };
+    const long long x0 = std::max<long long>(r->x, -1), x1 = std::min<long long>(right, picture.width);
+    const long long y0 = std::max<long long>(r->y, -1), y1 = std::min<long long>(bottom, picture.height);
+    for (long long x = x0; x <= x1; ++x) {
+        plot(x, r->y);
+        plot(x, bottom);
+    }
+    for (long long y = y0; y <= y1; ++y) {
+        plot(r->x, y);
+        plot(right, y);
     }
 }
 
 Image Beside(const Image& left, const Image& right, int gap) {
-    Image out{left.width + gap + right.width, std::max(left.height, right.height), {}};
+    Image out;
+    out.width = left.width + gap + right.width;
+    out.height = std::max(left.height, right.height);
+    out.px.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
     for (int y = 0; y < out.height; ++y) {
-        for (int x = 0, rx = -left.width - gap; x < out.width; ++x, ++rx) {
-            out.px.push_back(x < left.width && y < left.height ? left.at(x, y)
-                             : rx >= 0 && y < right.height   ? right.at(rx, y)
-                                                             : CheckerAt(x, y));
+        for (int x = 0; x < out.width; ++x) {
+            const int rx = x - left.width - gap;
+            std::uint32_t p = CheckerAt(x, y);
+            if (x < left.width && y < left.height) p = left.at(x, y);
+            else if (rx >= 0 && y < right.height) p = right.at(rx, y);
+            out.px[static_cast<std::size_t>(y) * out.width + x] = p;
         }
     }
     return out;

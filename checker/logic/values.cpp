@@ -1,13 +1,27 @@
-#include <algorithm>
-#include <regex>
-
 #include "checker/logic/check_logic.h"
+
+#include <algorithm>
 
 namespace check {
 
 namespace {
 
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerCopy(const std::string& s) {
+    std::string out = s;
+    for (char& c : out) c = Lower(c);
+    return out;
+}
+
+std::string Trimmed(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
 
 int EditDistance(const std::string& a, const std::string& b) {
     std::vector<int> row(b.size() + 1);
@@ -24,23 +38,54 @@ int EditDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-bool Matches(const std::string& text, const char* pattern) {
-    return std::regex_match(text, std::regex(pattern, std::regex::icase));
-}
-
 }  // namespace
 
-bool IsPlainInteger(const std::string& token) { return Matches(token, "\\s*[-+]?[0-9]+\\s*"); }
-
-bool IsSixHexDigits(const std::string& text) { return Matches(text, "[0-9a-f]{6}"); }
-
-bool LeavesHttps(const std::string& documentUrl, const std::string& url) {
-    return Matches(documentUrl, "https://.*") && Matches(url, "http://.*");
+bool IsPlainInteger(const std::string& token) {
+    const std::string t = Trimmed(token);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    if (i >= t.size()) return false;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9') return false;
+    }
+    return true;
 }
 
-bool LooksAffirmative(const std::string& value) { return Matches(value, "\\s*(yes|y|1|on|enabled?|t)\\s*"); }
+bool LeavesHttps(const std::string& documentUrl, const std::string& url) {
+    return LowerCopy(documentUrl.substr(0, 8)) == "https://" && LowerCopy(url.substr(0, 7)) == "http://";
+}
 
-bool LooksLikeSeveralNumbers(const std::string& token) { return Matches(token, ".*[0-9][^0-9]+[0-9].*"); }
+bool IsSixHexDigits(const std::string& text) {
+    if (text.size() != 6) return false;
+    for (char c : text) {
+        const char l = Lower(c);
+        if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) return false;
+    }
+    return true;
+}
+
+bool LooksAffirmative(const std::string& value) {
+    static const char* const kYes[] = {"yes", "y", "1", "on", "enabled", "enable", "t"};
+    const std::string v = Trimmed(LowerCopy(value));
+    for (const char* yes : kYes) {
+        if (v == yes) return true;
+    }
+    return false;
+}
+
+std::string ShortenForReport(const std::string& value, std::size_t maxChars) {
+    if (value.size() <= maxChars) return value;
+    return value.substr(0, maxChars) + "...(" + std::to_string(value.size()) + " characters)";
+}
+
+bool LooksLikeSeveralNumbers(const std::string& token) {
+    int runs = 0;
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        const bool digit = token[i] >= '0' && token[i] <= '9';
+        if (digit && (i == 0 || token[i - 1] < '0' || token[i - 1] > '9')) ++runs;
+    }
+    return runs > 1;
+}
 
 bool LooksUtf16(const std::string& bytes) {
     if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) return true;
@@ -64,29 +109,6 @@ std::string NearestName(const std::string& word, const std::vector<std::string>&
         }
     }
     return best;
-}
-
-std::string ConnectionError(unsigned long code, const std::string& host, unsigned port) {
-    const std::string place = host + ":" + std::to_string(port);
-    std::string words;
-    switch (code) {
-    case 12007: words = "the server name " + host + " was not found"; break;
-    case 12029: words = "could not connect to " + place; break;
-    case 12002: words = place + " did not answer in time"; break;
-    case 12030:
-    case 12031: words = "the connection to " + place + " broke off"; break;
-    case 12152: words = place + " did not answer in HTTP"; break;
-    case 12037: words = "the certificate of " + host + " has expired"; break;
-    case 12038: words = "the certificate of " + host + " is made out to another name"; break;
-    case 12045:
-    case 12169:
-    case 12175: words = "the certificate of " + host + " is not trusted"; break;
-    case 12157: words = "no secure connection to " + place; break;
-    case 12156: words = "the redirects from " + place + " led nowhere, or past ten"; break;
-    case 12040: words = "a redirect from " + place + " led from https to plain http"; break;
-    default: words = "no answer from " + place; break;
-    }
-    return words + " (error " + std::to_string(code) + ")";
 }
 
 }  // namespace check
