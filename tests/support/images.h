@@ -26,9 +26,10 @@ HRGN PerPixelRegion(HBITMAP bitmap);
 // A file's picture, decoded as the shell decodes the ones it downloads.
 HBITMAP Decoded(const std::string& file);
 
-// The file of that name in tests/data or demo/skin, or of an image named KIND-WxH.bmp
-// or KIND-WxH.gif: KIND "skin" is the test skin, "smooth" the same smoothed, "checker" a checkerboard of
-// single pixels of the key colour and blue, any other KIND one colour of its
-// own (KindColour); "" for other names.
+// The file of that name in tests/data or demo/skin, or of an image named
+// KIND-WxH.bmp or KIND-WxH.gif: KIND "skin" is the test skin, "smooth" the
+// same smoothed, "checker" a checkerboard of single pixels of the key colour
+// and blue, any other KIND one colour of its own (KindColour); "" for other
+// names.
 std::string ImageFile(const std::string& name);
 std::uint32_t KindColour(const std::string& kind);
