@@ -37,6 +37,13 @@ struct Options {
 std::string Hex6(std::uint32_t rgb);
 // Why a fetch got no answer, in words.
 std::string NoAnswer(const FetchResult& fetched, const std::string& url);
+// Why the shell takes no body from a fetch of a "document" or "file", in
+// words ("" when it takes the body), and how to put that right for a picture.
+struct FetchFault {
+    std::string why;
+    const char* fix;
+};
+FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 // The 4 KiB chunks in which the shell reads a body of that many bytes: each
@@ -67,19 +74,13 @@ private:
     char saved_[sizeof CRemoteParams::contextText];
 };
 
-struct BuiltButton {
-    std::string label;
-    check::Rect rect;
-    check::Image normal;
-};
-
 class Checker {
 public:
     explicit Checker(const Options& options) : options_(options) {}
     int Run();
 
 private:
-    int NotADocument(const FetchResult& fetched);
+    int NotADocument(const FetchResult& fetched, const std::string& bytes);
     void UnknownTags();
     const Reading& Got(const char* name) const;
     check::Rect RectOf(const char* name) const;
@@ -90,11 +91,10 @@ private:
     // the context text that the shell's error box would show.
     bool FullValue(const char* name, std::string* value);
     void RawNotes(const ParamRule& rule);
-    void Text(const ParamRule& rule, Reading& got);
-    void Numbers(const ParamRule& rule, Reading& got);
-    void Flag(const ParamRule& rule, Reading& got);
-    void Colour(const ParamRule& rule, Reading& got);
-    void Image(const ParamRule& rule, Reading& got);
+    void ValueNotes(const ParamRule& rule, const std::string& value, const Reading& got);
+    // The picture of an image parameter with a file name, as LoadRemoteImage
+    // gets it.
+    void Image(const ParamRule& rule, const std::string& fileName, Reading& got);
     void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
     void Budget();
     void Stop(const std::string& errorBox);
@@ -113,7 +113,7 @@ private:
     std::string verdictText_;
 
     std::vector<Reading> readings_ = std::vector<Reading>(kLookupOrder.size());
-    std::vector<BuiltButton> buttons_;
+    std::vector<check::Placed> buttons_;
     // What the shell downloads with a pause after every chunk: name, bytes.
     std::vector<std::pair<std::string, std::size_t>> budget_;
     check::Image skinPixels_;

@@ -12,19 +12,22 @@ std::string NoAnswer(const FetchResult& fetched, const std::string& url) {
     return check::ConnectionError(fetched.error, parts.host, parts.port);
 }
 
-int Checker::NotADocument(const FetchResult& fetched) {
-    std::string why;
-    if (!fetched.answered) {
-        why = NoAnswer(fetched, options_.url);
-    } else if (fetched.status != 200) {
-        why = "the server answered " + std::to_string(fetched.status);
-    } else if (fetched.overCap) {
-        why = "the document is larger than 1 MiB";
-    } else if (fetched.cut) {
-        why = "the server sent less than the whole document";
-    } else if (fetched.length == 0) {
-        why = "the document is empty";
-    } else {
+FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what) {
+    if (!fetched.answered) return {NoAnswer(fetched, url), "check that the server in IMAGES_PATH is up and reachable"};
+    if (fetched.status != 200)
+        return {"the server answered " + std::to_string(fetched.status), "put the file at that URL or correct its name"};
+    if (fetched.overCap) return {"the " + what + " is larger than 1 MiB", "make it smaller, as GIF for example"};
+    if (fetched.cut)
+        return {"the server sent less than the whole " + what, "check the server: the shell takes only whole files"};
+    if (fetched.length == 0) return {"the " + what + " is empty", "upload it again"};
+    return {"", ""};
+}
+
+int Checker::NotADocument(const FetchResult& fetched, const std::string& bytes) {
+    std::string why = FaultOf(fetched, options_.url, "document").why;
+    if (why.empty() && check::LooksUtf16(bytes))
+        why = "the document is UTF-16, Notepad's \"Unicode\", and the shell reads bytes; save it as ANSI or UTF-8";
+    if (why.empty()) {
         switch (FindValue(cleaned_.c_str(), param::kRoot, nullptr, nullptr)) {
         case ValueAt::kNoOpenTag: why = "no <korvane> tag"; break;
         case ValueAt::kNoCloseTag: why = "no </korvane> tag"; break;
@@ -74,6 +77,7 @@ check::Rect Checker::RectOf(const char* name) const {
 int Checker::Run() {
     ReportLine("CHECK url=%s", options_.url.c_str());
     FetchResult fetched = FetchUrl(options_.url.c_str(), true);
+    const std::string bytes = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
     // The whole body as the shell cleans it, to see where tags stand outside
     // what the shell reads.
     cleaned_ = fetched.body ? fetched.body.get() : "";
@@ -81,7 +85,7 @@ int Checker::Run() {
     cleaned_.resize(std::strlen(cleaned_.c_str()));
     std::uint32_t length = 0;
     char* body = TakeBody(fetched, &length);
-    if (!doc_.PrepareDocument(body, length, options_.url.c_str())) return NotADocument(fetched);
+    if (!doc_.PrepareDocument(body, length, options_.url.c_str())) return NotADocument(fetched, bytes);
     content_ = doc_.lowerText;
     ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", options_.url.c_str(),
                static_cast<std::size_t>(fetched.length), fetched.ms);

@@ -76,7 +76,7 @@ void Checker::Geometry() {
     }
     mask_.width = w;
     mask_.height = h;
-    mask_.cut.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1);
+    mask_.px.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1);
     const DWORD size = GetRegionData(region.get(), 0, nullptr);
     std::vector<char> data(size ? size : 1);
     auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
@@ -85,17 +85,23 @@ void Checker::Geometry() {
         for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
             for (LONG y = std::max<LONG>(rects[i].top, 0); y < rects[i].bottom && y < h; ++y)
                 for (LONG x = std::max<LONG>(rects[i].left, 0); x < rects[i].right && x < w; ++x)
-                    mask_.cut[static_cast<std::size_t>(y) * w + x] = 0;
+                    mask_.at(x, y) = 0;
         }
     }
     haveMask_ = true;
     long long cut = 0;
-    for (std::uint8_t c : mask_.cut) cut += c;
+    for (std::uint8_t c : mask_.px) cut += c;
     ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h,
                Hex6(skinPixels_.at(0, 0)).c_str(), cut);
     if (cut == static_cast<long long>(w) * h)
         Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",
              "SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");
+    // A few near-key pixels in a drawing are no fringe; a tenth of the outline is.
+    if (const check::Fringe fringe = check::FindFringe(skinPixels_, mask_); fringe.blends * 10 > fringe.outline)
+        Warn("draw the edge without smoothing (convert ... +antialias), or paint the edge pixels in the skin's colour",
+             "SKIN: %lld of the %lld pixels along the outline blend the key colour %s into the edge's colour: they "
+             "stay in the window as a fringe of that colour",
+             fringe.blends, fringe.outline, Hex6(skinPixels_.at(0, 0)).c_str());
 
     auto place = [&](const std::string& what, const check::Rect& r, const char* smaller) {
         const long long outside = check::PixelsOutside(mask_, r);

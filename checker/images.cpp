@@ -6,6 +6,7 @@
 #include "checker/report.h"
 #include "common/dib.h"
 #include "remote/image_size.h"
+#include "remote/url_split.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
@@ -25,22 +26,13 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
     return image;
 }
 
-void Checker::Image(const ParamRule& rule, Reading& got) {
+void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading& got) {
     const char* name = rule.name;
+    got.present = false;
     const bool hadPath = doc_.imagesPath[0] != '\0';
     // The lookups that LoadRemoteImage makes, and the URL it fetches.
-    char url[kValueCapacity];
+    char url[kValueCapacity] = "";
     const bool fetches = doc_.ImageUrl(name, url);
-
-    std::string fileName;
-    if (!FullValue(name, &fileName) || fileName.size() >= rule.capacity) {
-        ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
-        RawNotes(rule);
-        return;
-    }
-    ReportLine("PARAM %s = %s", name, Quoted(fileName).c_str());
-    RawNotes(rule);
-
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;
@@ -48,79 +40,57 @@ void Checker::Image(const ParamRule& rule, Reading& got) {
         Reading path;
         Read(kImagesPathRule, path);
     }
-    if (doc_.imagesPath[0] == '\0') {
-        ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, rule.whenMissing);
-        return;
-    }
+    // No web address in IMAGES_PATH, none fetched: its one warning says why.
+    if (doc_.imagesPath[0] == '\0' || (!IsWebAddress(doc_.imagesPath) && !IsWebAddress(url)))
+        return ReportLine("IMAGE %s not loaded: no usable IMAGES_PATH -> %s", name, rule.whenMissing);
 
-    const std::string shown = std::string(doc_.imagesPath) + fileName;
     FetchResult fetched;
     if (fetches) fetched = FetchUrl(url, true);
     // The shell reads every body that comes with a 200, pauses included,
     // whether the picture then decodes or not.
     if (fetched.answered && fetched.status == 200) budget_.push_back({name, fetched.length});
     const std::string body = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
-    got.bitmap.reset(Accepted(fetched) ? DecodeImage(fetched.body.get(), fetched.length) : nullptr);
-    HBITMAP bitmap = got.bitmap.get();
-    got.present = bitmap != nullptr;
+    got.bitmap.reset(Accepted(fetched) ? DecodeImage(body.data(), fetched.length) : nullptr);
+    got.present = static_cast<bool>(got.bitmap);
+    BITMAP info{};
+    if (got.present) GetObjectA(got.bitmap.get(), sizeof info, &info);
+    got.width = info.bmWidth;
+    got.height = info.bmHeight;
     const check::FileFormat format = check::SniffFormat(body);
-    std::string status = fetched.answered ? std::to_string(fetched.status) : "none";
-    std::string bytes = fetched.overCap ? "over-1MiB" : std::to_string(body.size());
-    int width = 0, height = 0;
-    if (bitmap) {
-        BITMAP info{};
-        GetObjectA(bitmap, sizeof info, &info);
-        width = got.width = info.bmWidth;
-        height = got.height = info.bmHeight;
-    }
     const std::string formatName = body.empty() ? "none" : check::FormatName(format);
-    const std::string decoded = bitmap ? "yes size=" + std::to_string(width) + "x" + std::to_string(height) : "no";
-    ReportLine("IMAGE %s url=%s status=%s bytes=%s format=%s decoded=%s ms=%.0f", name, shown.c_str(), status.c_str(),
-               bytes.c_str(), formatName.c_str(), decoded.c_str(), fetched.ms);
+    const std::string size = "yes size=" + std::to_string(got.width) + "x" + std::to_string(got.height);
+    ReportLine("IMAGE %s url=%s%s status=%s bytes=%s format=%s decoded=%s ms=%.0f", name, doc_.imagesPath,
+               fileName.c_str(), fetched.answered ? std::to_string(fetched.status).c_str() : "none",
+               fetched.overCap ? "over-1MiB" : std::to_string(body.size()).c_str(), formatName.c_str(),
+               got.present ? size.c_str() : "no", fetched.ms);
 
     const bool isSkin = std::strcmp(name, param::kSkin) == 0;
-    const std::string saveAs = isSkin ? "save the skin as GIF or 24-bit BMP" : "save it as GIF or BMP";
-    if (!bitmap) {
-        std::string why, fix = saveAs;
-        unsigned declaredWidth = 0, declaredHeight = 0;
+    const char* saveAs = isSkin ? "save the skin as GIF or 24-bit BMP" : "save it as GIF or BMP";
+    if (!got.present) {
+        FetchFault fault = FaultOf(fetched, url, "file");
+        if (fetched.answered && fetched.status != 200) fault.why += ", the shell takes only 200";
+        unsigned width = 0, height = 0;
         const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(body.data()), body.size(),
-                                                &declaredWidth, &declaredHeight);
+                                                &width, &height);
         if (!fetches) {
-            why = "the image URL is longer than 1023 characters";
-            fix = "shorten IMAGES_PATH or the file name";
-        } else if (!fetched.answered) {
-            why = NoAnswer(fetched, url);
-            fix = "check that the server in IMAGES_PATH is up and reachable";
-        } else if (fetched.status != 200) {
-            why = "the server answered " + status + ", the shell takes only 200";
-            fix = "put the file at that URL or correct its name";
-        } else if (fetched.overCap) {
-            why = "the file is larger than 1 MiB";
-            fix = "make it smaller, as GIF for example";
-        } else if (fetched.cut) {
-            why = "the server sent less than the whole file";
-            fix = "check the server: the shell takes only whole files";
-        } else if (body.empty()) {
-            why = "the file is empty";
-            fix = "upload it again";
-        } else if (format.kind == check::FileKind::Markup) {
-            why = "the server sent a page, not a picture";
-            fix = "check the file name and IMAGES_PATH";
-        } else if (!check::IsSkinFormat(format.kind)) {
-            why = check::WhyRefused(body, format);
-        } else if (declared && !WithinImageLimits(declaredWidth, declaredHeight)) {
-            why = "its header declares " + std::to_string(declaredWidth) + "x" + std::to_string(declaredHeight) +
-                  " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) + " and no more than " +
-                  std::to_string(kMaxImagePixels) + " pixels";
-            fix = "make the picture smaller";
-        } else {
-            why = "the picture decoder does not accept this " + formatName + " file";
+            fault = {"the image URL is longer than 1023 characters", "shorten IMAGES_PATH or the file name"};
+        } else if (fault.why.empty()) {
+            if (format.kind == check::FileKind::Markup)
+                fault = {"the server sent a page, not a picture", "check the file name and IMAGES_PATH"};
+            else if (!check::IsSkinFormat(format.kind))
+                fault = {check::WhyRefused(body, format), saveAs};
+            else if (declared && !WithinImageLimits(width, height))
+                fault = {"its header declares " + std::to_string(width) + "x" + std::to_string(height) +
+                             " pixels; the shell decodes no side over " + std::to_string(kMaxImageSide) +
+                             " and no more than " + std::to_string(kMaxImagePixels) + " pixels",
+                         "make the picture smaller"};
+            else
+                fault = {"the picture decoder does not accept this " + formatName + " file", saveAs};
         }
-        Warn(fix, "%s: not loaded: %s -> %s", name, why.c_str(), rule.whenMissing);
-        return;
+        return Warn(fault.fix, "%s: not loaded: %s -> %s", name, fault.why.c_str(), rule.whenMissing);
     }
     const long long promised = check::BmpPromisedBytes(body);
-    if (!fetched.overCap && promised > static_cast<long long>(body.size()))
+    if (promised > static_cast<long long>(body.size()))
         Warn("upload the whole file again",
              "%s: the file has %zu of the %lld bytes its header promises: the missing rows are made up", name,
              body.size(), promised);
@@ -132,7 +102,7 @@ void Checker::Image(const ParamRule& rule, Reading& got) {
                                                       "keep that colour, so the key colour is not exact and the "
                                                       "outline may cut the wrong pixels");
     if (format.kind == check::FileKind::Bmp && body.size() > kWorthShrinkingBytes)
-        SuggestGif(name, body.size(), ReadPixels(bitmap, width, height));
+        SuggestGif(name, body.size(), ReadPixels(got.bitmap.get(), got.width, got.height));
 }
 
 void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels) {

@@ -6,7 +6,6 @@
 #include "checker/checker.h"
 #include "checker/report.h"
 #include "controls/info_win.h"
-#include "remote/skin_params.h"
 #include "remote/url_split.h"
 
 namespace {
@@ -17,6 +16,8 @@ std::vector<std::string> Tokens(const char* text) {
     for (const char* end = text; (text = NextNumberToken(end, &end)) != nullptr;) tokens.emplace_back(text, end);
     return tokens;
 }
+
+std::string ColourName(COLORREF c) { return Hex6(RGB(GetBValue(c), GetGValue(c), GetRValue(c))); }
 
 }  // namespace
 
@@ -36,14 +37,30 @@ void Checker::StopWithParameterError() {
 }
 
 void Checker::Read(const ParamRule& rule, Reading& got) {
-    switch (rule.kind) {
-    case ParamKind::kText: Text(rule, got); break;
-    case ParamKind::kNumbers: Numbers(rule, got); break;
-    case ParamKind::kFlag: Flag(rule, got); break;
-    case ParamKind::kColour: Colour(rule, got); break;
-    case ParamKind::kImage: return Image(rule, got);  // its notes come before the download's
+    const char* name = rule.name;
+    std::vector<char> buffer(rule.capacity);
+    const char* value = doc_.GetParamString(name, buffer.data(), buffer.size());
+    got.present = value != nullptr;
+    std::string reading;
+    if (rule.kind == ParamKind::kFlag) reading = doc_.GetParamBool(name, false) ? " -> true" : " -> false";
+    if (rule.kind == ParamKind::kColour) {
+        got.colour = ParseColourText(value ? value : "");
+        reading = " -> colour " + ColourName(got.colour);
     }
+    if (rule.kind == ParamKind::kNumbers) {
+        got.present = doc_.GetParamRect(name, got.numbers) != nullptr;
+        const std::vector<std::string> labels = Tokens(rule.uses);
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            reading += (i ? " " : " -> ") + labels[i] + "=" + std::to_string(got.numbers[i]);
+        // Where the shell uses whatever it got, a single number counts.
+        if (!got.present && !(rule.usedAnyway && value && !Tokens(value).empty()))
+            reading = std::string(" -> read as missing: ") + rule.whenMissing;
+    }
+    if (value) ReportLine("PARAM %s = %s%s", name, Quoted(value).c_str(), reading.c_str());
+    else ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
+    if (value) ValueNotes(rule, value, got);
     RawNotes(rule);
+    if (value && rule.kind == ParamKind::kImage) Image(rule, value, got);
 }
 
 bool Checker::FullValue(const char* name, std::string* value) {
@@ -77,40 +94,36 @@ void Checker::RawNotes(const ParamRule& rule) {
              "%s: the closing tag stands before the opening tag: read as missing", name);
 }
 
-void Checker::Text(const ParamRule& rule, Reading& got) {
-    char buffer[kValueCapacity];
-    const char* value = doc_.GetParamString(rule.name, buffer, sizeof buffer);
-    got.present = value != nullptr;
-    if (value) {
-        ReportLine("PARAM %s = %s", rule.name, Quoted(value).c_str());
+void Checker::ValueNotes(const ParamRule& rule, const std::string& value, const Reading& got) {
+    const char* name = rule.name;
+    const std::string quoted = Quoted(value);
+    if (rule.kind == ParamKind::kText) {
         if (check::LeavesHttps(options_.url, value))
             Warn("serve it over https too", "%s: the document comes over https but this is plain http: what comes "
-                 "from it can be read and changed on the way", rule.name);
-        if (std::strcmp(rule.name, param::kNavigateTo) == 0 && !IsWebAddress(value))
-            Warn("give an http:// or https:// URL", "%s: not a web address: the shell opens a blank page", rule.name);
-    } else {
-        ReportLine("PARAM %s missing -> %s", rule.name, rule.whenMissing);
-    }
-}
-
-void Checker::Numbers(const ParamRule& rule, Reading& got) {
-    const char* name = rule.name;
-    const std::int32_t* out = got.numbers;
-    got.present = doc_.GetParamRect(name, got.numbers) != nullptr;
-    std::string raw;
-    const bool written = FullValue(name, &raw) && raw.size() < rule.capacity;
-    const std::vector<std::string> tokens = Tokens(raw.c_str()), labels = Tokens(rule.uses);
-    const int count = static_cast<int>(labels.size());
-    std::string reading;
-    for (int i = 0; i < count; ++i) reading += (i ? " " : "") + labels[i] + "=" + std::to_string(out[i]);
-    if (got.present || (written && rule.usedAnyway && !tokens.empty())) {
-        ReportLine("PARAM %s = %s -> %s", name, Quoted(raw).c_str(), reading.c_str());
-    } else if (written) {
-        ReportLine("PARAM %s = %s -> read as missing: %s", name, Quoted(raw).c_str(), rule.whenMissing);
-    } else {
-        ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
-    }
-    if (written) {
+                 "from it can be read and changed on the way", name);
+        if (std::strcmp(name, param::kNavigateTo) == 0 && !IsWebAddress(value.c_str()))
+            Warn("give an http:// or https:// URL", "%s: not a web address: the shell opens a blank page", name);
+        if (std::strcmp(name, param::kImagesPath) == 0 && !IsWebAddress(value.c_str()))
+            Warn("write the full URL, e.g. http://skins.example.com/lantern/",
+                 "%s: %s is not an absolute http:// or https:// URL: the shell appends each picture's name to it as "
+                 "written, so every picture fails", name, quoted.c_str());
+    } else if (rule.kind == ParamKind::kFlag) {
+        const bool result = doc_.GetParamBool(name, false);
+        if (value.empty())
+            Warn("write true or false", "%s: empty: read as false", name);
+        else if (!result && check::LooksAffirmative(value))
+            Warn("write true", "%s: %s has no \"true\": read as false", name, quoted.c_str());
+        else if (result && _stricmp(value.c_str(), "true") != 0)
+            Warn("write just true or false", "%s: %s contains \"true\": read as true", name, quoted.c_str());
+    } else if (rule.kind == ParamKind::kColour && !check::IsSixHexDigits(value)) {
+        const char* fix = value.find('#') != std::string::npos                    ? "remove the #"
+                          : value.size() > 2 && _strnicmp(value.c_str(), "0x", 2) == 0 ? "remove the 0x"
+                                                                                   : "write six hexadecimal digits, RRGGBB";
+        Warn(fix, "%s: %s is not six hexadecimal digits: read as %s", name, quoted.c_str(),
+             ColourName(got.colour).c_str());
+    } else if (rule.kind == ParamKind::kNumbers) {
+        const std::vector<std::string> tokens = Tokens(value.c_str()), labels = Tokens(rule.uses);
+        const int count = static_cast<int>(labels.size());
         const std::string write = std::string("write ") + rule.uses;
         // "50 20" is two numbers to its author and one to the shell.
         const bool unseparated = tokens.size() == 1 && check::LooksLikeSeveralNumbers(tokens[0]);
@@ -121,56 +134,13 @@ void Checker::Numbers(const ParamRule& rule, Reading& got) {
             Warn(splitFix, "%s: a single number where %d are needed: the others are 0", name, count);
         else if (tokens.size() == 1)
             Warn(splitFix, "%s: a single number where two are needed: read as missing -> %s", name, rule.whenMissing);
-        for (std::size_t i = 0; i < tokens.size() && i < 4; ++i) {
-            if (!check::IsPlainInteger(tokens[i]) && !unseparated)
+        for (std::size_t i = 0; i < tokens.size() && i < 4 && !unseparated; ++i) {
+            if (!check::IsPlainInteger(tokens[i]))
                 Warn("write digits only, with no units or letters", "%s: %s is not a plain number: read as %d", name,
-                     Quoted(tokens[i]).c_str(), out[i]);
+                     Quoted(tokens[i]).c_str(), got.numbers[i]);
         }
         if (tokens.size() > labels.size())
             Warn(count == 2 ? "remove the numbers after the second" : "remove the numbers after the fourth",
                  "%s: %zu numbers: only the first %s are used", name, tokens.size(), count == 2 ? "two" : "four");
-    }
-}
-
-void Checker::Flag(const ParamRule& rule, Reading& got) {
-    const char* name = rule.name;
-    char buffer[kValueCapacity];
-    got.present = doc_.GetParamString(name, buffer, sizeof buffer) != nullptr;
-    const std::string value = got.present ? buffer : "";
-    const bool result = doc_.GetParamBool(name, false);
-    if (!got.present) {
-        ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
-    } else {
-        ReportLine("PARAM %s = %s -> %s", name, Quoted(value).c_str(), result ? "true" : "false");
-        std::string lowered = value;
-        LowerAscii(&lowered[0]);
-        if (value.empty())
-            Warn("write true or false", "%s: empty: read as false", name);
-        else if (!result && check::LooksAffirmative(value))
-            Warn("write true", "%s: %s has no \"true\": read as false", name, Quoted(value).c_str());
-        else if (result && lowered != "true")
-            Warn("write just true or false", "%s: %s contains \"true\": read as true", name, Quoted(value).c_str());
-    }
-}
-
-void Checker::Colour(const ParamRule& rule, Reading& got) {
-    const char* name = rule.name;
-    std::vector<char> buffer(rule.capacity);
-    const char* value = doc_.GetParamString(name, buffer.data(), buffer.size());
-    got.present = value != nullptr;
-    got.colour = ParseColourText(value ? value : "");
-    if (!value) {
-        ReportLine("PARAM %s missing -> %s", name, rule.whenMissing);
-    } else {
-        const COLORREF c = got.colour;
-        const std::uint32_t rgb = (static_cast<std::uint32_t>(GetRValue(c)) << 16) |
-                                  (static_cast<std::uint32_t>(GetGValue(c)) << 8) | GetBValue(c);
-        ReportLine("PARAM %s = %s -> colour %s", name, Quoted(value).c_str(), Hex6(rgb).c_str());
-        const std::string text = value;
-        const char* fix = "write six hexadecimal digits, RRGGBB";
-        if (text.find('#') != std::string::npos) fix = "remove the #";
-        else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) fix = "remove the 0x";
-        if (!check::IsSixHexDigits(value))
-            Warn(fix, "%s: %s is not six hexadecimal digits: read as %s", name, Quoted(value).c_str(), Hex6(rgb).c_str());
     }
 }

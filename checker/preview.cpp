@@ -39,18 +39,9 @@ void Checker::Preview() {
         ReportLine("PREVIEW not written: no skin to draw");
         return;
     }
-    std::vector<check::PreviewButton> buttons;
-    for (const BuiltButton& b : buttons_) {
-        if (b.normal.px.empty()) continue;
-        check::PreviewButton p;
-        p.x = b.rect.x;
-        p.y = b.rect.y;
-        p.normal = &b.normal;
-        buttons.push_back(p);
-    }
     const check::Rect browser = RectOf(param::kBrowserRect), status = RectOf(param::kStatusRect);
     const bool haveBrowser = Got(param::kBrowserRect).present;
-    check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons, haveBrowser ? &browser : nullptr,
+    check::Image picture = check::ComposePreview(skinPixels_, mask_, buttons_, haveBrowser ? &browser : nullptr,
                                                  haveBrowser ? &status : nullptr);
     std::string splashAt;
     if (Got(param::kLoaderImage).bitmap) {

@@ -10,6 +10,22 @@
 
 namespace check {
 
+// Pixels row by row from the top: colours as 0x00RRGGBB (Image), or for a
+// skin 1 where a pixel is cut away and 0 where it is kept (CutMask).
+template <typename T>
+struct Grid {
+    int width = 0;
+    int height = 0;
+    std::vector<T> px;
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    }
+    T at(int x, int y) const { return px[index(x, y)]; }
+    T& at(int x, int y) { return px[index(x, y)]; }
+};
+using Image = Grid<std::uint32_t>;
+using CutMask = Grid<std::uint8_t>;
+
 // ---- Values (values.cpp, connection_words.cpp) ----------------------------
 
 // A token the shell reads as the author wrote it: blanks, an optional sign,
@@ -31,6 +47,10 @@ std::string ShortenForReport(const std::string& value, std::size_t maxChars = 16
 // A token that holds more than one run of digits ("50 20", "50;20"): two
 // numbers that the author did not separate with a comma.
 bool LooksLikeSeveralNumbers(const std::string& token);
+
+// Whether a document's bytes are UTF-16, as Notepad saves "Unicode": a
+// byte-order mark, or ASCII text with a 0 after or before every character.
+bool LooksUtf16(const std::string& bytes);
 
 // The name among names nearest to word, letter case aside, when it is near
 // enough to be a slip of the keyboard; "" when none is.
@@ -84,17 +104,6 @@ struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// Which pixels of the skin are cut away (1) or kept (0), row by row from
-// the top.
-struct CutMask {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> cut;
-    bool isCut(int x, int y) const {
-        return cut[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] != 0;
-    }
-};
-
 // The height the guide asks for a line of the shell's 12-pixel text: its
 // character cell and a little room, whatever font stands in for Arial.
 constexpr int kInfoTextRoom = 14;
@@ -119,16 +128,6 @@ std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height)
 
 // ---- Pictures (pictures.cpp) -----------------------------------------------
 
-// 0x00RRGGBB pixels, row by row from the top.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> px;
-    std::uint32_t at(int x, int y) const {
-        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
-    }
-};
-
 constexpr std::uint32_t kCheckerLight = 0xFFFFFF;
 constexpr std::uint32_t kCheckerDark = 0xC0C0C0;
 constexpr int kCheckerSquare = 8;
@@ -138,17 +137,19 @@ constexpr std::uint32_t kStatusOutline = 0x0000FF;
 // The checkerboard colour that shows a cut-away pixel.
 std::uint32_t CheckerAt(int x, int y);
 
-struct PreviewButton {
-    int x = 0, y = 0;
-    const Image* normal = nullptr;
+// A picture where it stands: a button's normal image in the main window.
+struct Placed {
+    std::string label;
+    Rect rect;
+    Image picture;
 };
 
 // The main window as the shell would compose it: the skin, cut-away pixels
-// as a checkerboard, each button's normal image where the window shows it
-// (the window's outline clips its children), and the browser and status
+// as a checkerboard, each button's picture where the window shows it (the
+// window's outline clips its children), and the browser and status
 // rectangles outlined on top. browser and status may be null.
-Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
-                     const Rect* browser, const Rect* status);
+Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
+                     const Rect* status);
 
 // r's outline in colour, as far as it lies on the picture; r may be null.
 void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);
@@ -156,6 +157,14 @@ void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);
 // left and right side by side with gap pixels between them, tops aligned,
 // on the checkerboard.
 Image Beside(const Image& left, const Image& right, int gap);
+
+// The kept pixels along the outline (beside a cut-away one), and how many of
+// them blend the key colour into the colour further in: a smoothed edge,
+// which stays in the window as a fringe of the key colour.
+struct Fringe {
+    long long outline = 0, blends = 0;
+};
+Fringe FindFringe(const Image& skin, const CutMask& mask);
 
 // A bottom-up 24-bit BMP file of the image.
 std::string EncodeBmp24(const Image& image);

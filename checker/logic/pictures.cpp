@@ -12,31 +12,70 @@ void Put(std::string& s, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
+// Whether p lies on the way from colour a to colour b, strictly between them,
+// within a few shades of the straight line.
+bool Between(std::uint32_t a, std::uint32_t p, std::uint32_t b) {
+    long long along = 0, span = 0, off = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const long long d = static_cast<long long>((b >> shift) & 0xFF) - ((a >> shift) & 0xFF);
+        const long long e = static_cast<long long>((p >> shift) & 0xFF) - ((a >> shift) & 0xFF);
+        along += d * e;
+        span += d * d;
+        off += e * e;
+    }
+    // off - along²/span is p's squared distance from the line.
+    return along > 0 && along < span && off * span - along * along <= 16 * 16 * span;
+}
+
 }  // namespace
+
+Fringe FindFringe(const Image& skin, const CutMask& mask) {
+    static const int kSteps[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < skin.width && y < skin.height; };
+    Fringe f;
+    for (int y = 0; y < skin.height; ++y) {
+        for (int x = 0; x < skin.width; ++x) {
+            if (mask.at(x, y)) continue;
+            for (const auto& s : kSteps) {
+                if (!inside(x + s[0], y + s[1]) || !mask.at(x + s[0], y + s[1])) continue;
+                ++f.outline;
+                // Away from the cut, the first other colour is the edge's own.
+                for (int i = 1; i <= 3; ++i) {
+                    const int ix = x - i * s[0], iy = y - i * s[1];
+                    if (!inside(ix, iy) || mask.at(ix, iy)) break;
+                    if (skin.at(ix, iy) == skin.at(x, y)) continue;
+                    f.blends += Between(skin.at(0, 0), skin.at(x, y), skin.at(ix, iy)) ? 1 : 0;
+                    break;
+                }
+                break;
+            }
+        }
+    }
+    return f;
+}
 
 std::uint32_t CheckerAt(int x, int y) {
     return ((x / kCheckerSquare + y / kCheckerSquare) % 2 == 0) ? kCheckerLight : kCheckerDark;
 }
 
-Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<PreviewButton>& buttons,
-                     const Rect* browser, const Rect* status) {
+Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
+                     const Rect* status) {
     Image out;
     out.width = skin.width;
     out.height = skin.height;
     out.px.assign(static_cast<std::size_t>(skin.width) * static_cast<std::size_t>(skin.height), 0);
     const bool haveMask = mask.width == skin.width && mask.height == skin.height;
-    auto kept = [&](int x, int y) { return !haveMask || !mask.isCut(x, y); };
+    auto kept = [&](int x, int y) { return !haveMask || !mask.at(x, y); };
     for (int y = 0; y < skin.height; ++y) {
         for (int x = 0; x < skin.width; ++x) {
             out.px[static_cast<std::size_t>(y) * skin.width + x] = kept(x, y) ? skin.at(x, y) : CheckerAt(x, y);
         }
     }
-    for (const PreviewButton& b : buttons) {
-        if (!b.normal) continue;
-        const Rect c = Clip(Rect{b.x, b.y, b.normal->width, b.normal->height}, skin.width, skin.height);
+    for (const Placed& b : buttons) {
+        const Rect c = Clip(Rect{b.rect.x, b.rect.y, b.picture.width, b.picture.height}, skin.width, skin.height);
         for (int y = c.y; y < c.y + c.height; ++y) {
             for (int x = c.x; x < c.x + c.width; ++x) {
-                if (kept(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = b.normal->at(x - b.x, y - b.y);
+                if (kept(x, y)) out.px[static_cast<std::size_t>(y) * skin.width + x] = b.picture.at(x - b.rect.x, y - b.rect.y);
             }
         }
     }

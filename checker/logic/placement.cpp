@@ -29,7 +29,7 @@ long long CutPixelsUnder(const CutMask& mask, const Rect& r) {
     const Rect c = Clip(r, mask.width, mask.height);
     long long count = 0;
     for (int y = c.y; y < c.y + c.height; ++y) {
-        for (int x = c.x; x < c.x + c.width; ++x) count += mask.isCut(x, y) ? 1 : 0;
+        for (int x = c.x; x < c.x + c.width; ++x) count += mask.at(x, y) ? 1 : 0;
     }
     return count;
 }

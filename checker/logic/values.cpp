@@ -87,6 +87,15 @@ bool LooksLikeSeveralNumbers(const std::string& token) {
     return runs > 1;
 }
 
+bool LooksUtf16(const std::string& bytes) {
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) return true;
+    std::size_t zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < bytes.size(); ++i) zeros[i % 2] += bytes[i] == '\0';
+    // Every other byte 0, and not all of them.
+    return bytes.size() >= 2 && zeros[0] + zeros[1] < bytes.size() &&
+           (zeros[1] == bytes.size() / 2 || zeros[0] == (bytes.size() + 1) / 2);
+}
+
 std::string NearestName(const std::string& word, const std::vector<std::string>& names) {
     // Two slips at least, more in long names, but never a whole word.
     const int allowed = std::min(std::max(2, static_cast<int>(word.size()) / 4), static_cast<int>(word.size()) - 1);

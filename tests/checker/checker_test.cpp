@@ -2,12 +2,15 @@
 // the document in, its exit code and the lines it must print out.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "support/scenario.h"
 #include "support/shell.h"
 
 namespace {
+
+using namespace std::string_literals;
 
 // The checker's output lines and, last, "exit N".
 std::vector<std::string> RunCheck(const Scenario& s) {
@@ -37,6 +40,18 @@ Params With(Params p, const Params& changes) {
     return p;
 }
 
+// The demo skin's own parameters; its pictures come from demo/skin.
+Params Demo() {
+    const std::string doc =
+        ReadFileBytes(WindowsPath(std::string(std::getenv("KORVANE_SOURCE_DIR")) + "/demo/skin/korvane.xml"));
+    const std::string content = doc.substr(doc.find("<korvane>"));
+    static const std::regex kParam("<(\\w+)>([^<]*)</\\1>");
+    Params p;
+    for (std::sregex_iterator m(content.begin(), content.end(), kParam), end; m != end; ++m)
+        if ((*m)[1] != "IMAGES_PATH") p.push_back({(*m)[1], (*m)[2]});
+    return p;
+}
+
 // Each mistake a skin author makes, with the WARN line that names it and the
 // fix it hints at, after "; ".
 const Scenario kChecks[] = {
@@ -50,11 +65,20 @@ const Scenario kChecks[] = {
       "WARN BROWSER: 7825 pixels lie over cut-away pixels: *; move it onto the skin's visible part",
       "WARN SKIN: 178 KiB as BMP but 1 KiB as GIF *: the shell would pause 220 ms less *; save it as GIF",
       "BUDGET SKIN bytes=181758 chunks=45 pause=225ms", "BUDGET TOTAL bytes=* chunks=50 pause=250ms", "!WARN STATUS*",
-      "!WARN BUTTON*", "!WARN LOADER*", "!WARN <*"}},
+      "!WARN BUTTON*", "!WARN LOADER*", "!WARN <*", "!WARN SKIN: * outline *"}},
+    {"the demo skin", Demo(),
+     {"exit 0", "VERDICT 0 shell would start", "BUTTON REFRESH created *", "IMAGE BUTTON_HOME_HOT * format=BMP-8-RLE *",
+      "!WARN*"}},
     {"a missing skin stops the shell",
      With(kWorking, {{"SKIN", "-"}}),
      {"exit 1",
       "VERDICT 1 error box: Error: Could not get parameter from remote server | Server: {site}doc.xml | Parameter: SKIN"}},
+    {"a UTF-16 document", {},
+     {"exit 2", "VERDICT 2 not a parameter document (the document is UTF-16, Notepad's \"Unicode\", *; save it as "
+                "ANSI or UTF-8): *"},
+     {"{doc}"}, {}, "\xFF\xFE<\0k\0o\0r\0v\0a\0n\0e\0>\0"s},
+    {"a UTF-16 document without a byte-order mark", {}, {"exit 2", "VERDICT 2 * (the document is UTF-16, *"},
+     {"{doc}"}, {}, "<\0k\0o\0r\0v\0a\0n\0e\0>\0"s},
     {"a page that is no document", {}, {"exit 2", "VERDICT 2 not a parameter document (no <korvane> tag): *"}, {"{doc}"},
      {}, "<html>a page</html>"},
     {"a missing document", {}, {"exit 2", "VERDICT 2 not a parameter document (the server answered 404): *"},
@@ -76,6 +100,14 @@ const Scenario kChecks[] = {
      {"exit 1", "VERDICT 1 error box: * | Parameter: APP_BROWSER_RECT",
       "WARN <APP_BROWSR_RECT>: the shell reads no parameter of that name; did you mean APP_BROWSER_RECT?",
       "WARN <SKIN >: not read as SKIN: *; write <SKIN>", "WARN APP_TITLE: written 2 times: *; keep only the one you mean"}},
+    {"a relative IMAGES_PATH", With(kWorking, {{"IMAGES_PATH", "/lantern/"}}),
+     {"exit 1", "WARN IMAGES_PATH: \"/lantern/\" is not an absolute http:// or https:// URL: the shell appends each "
+      "picture's name to it as written, so every picture fails; write the full URL, e.g. "
+      "http://skins.example.com/lantern/",
+      "IMAGE SKIN not loaded: no usable IMAGES_PATH -> error box, the shell ends", "!WARN SKIN*", "!WARN BUTTON*"}},
+    {"a smoothed circle skin", With(kWorking, {{"SKIN", "smooth-301x201.bmp"}}),
+     {"exit 0", "WARN SKIN: * of the * pixels along the outline blend the key colour FF00FF into the edge's colour: *; "
+      "draw the edge without smoothing (convert ... +antialias), or paint the edge pixels in the skin's colour"}},
     {"a JPEG skin", With(kWorking, {{"SKIN", "skin-40x30.jpg"}}),
      {"exit 0", "IMAGE SKIN * format=JPEG decoded=yes *", "WARN SKIN: a JPEG file: *; save the skin as GIF or 24-bit BMP"}},
     {"a PNG skin stops the shell", With(kWorking, {{"SKIN", "skin-40x30.png"}}),

@@ -17,10 +17,13 @@ void Put(std::string& s, std::uint32_t v, int bytes) {
 
 }  // namespace
 
-Picture SkinPicture(int width, int height, std::uint32_t fill) {
+Picture SkinPicture(int width, int height, std::uint32_t fill, bool smooth) {
     return {width, height, [=](int x, int y) {
                 const int dx = x - width / 2, dy = y - height / 2, r = std::min(width, height) / 4;
-                return (x == 0 && y == 0) || dx * dx + dy * dy < r * r ? 0xFF00FFu : fill;
+                if ((x == 0 && y == 0) || dx * dx + dy * dy < r * r) return 0xFF00FFu;
+                // Smoothed, the ring of pixels around the hole is half key colour, half fill.
+                const std::uint32_t half = ((0xFF00FFu & 0xFEFEFE) >> 1) + ((fill & 0xFEFEFE) >> 1);
+                return smooth && dx * dx + dy * dy < (r + 1) * (r + 1) ? half : fill;
             }};
 }
 
@@ -88,8 +91,10 @@ std::uint32_t KindColour(const std::string& kind) {
 std::string ImageFile(const std::string& name) {
     // What cannot be made here (PNG, JPEG, transparent GIF) lies in tests/data.
     const char* source = std::getenv("KORVANE_SOURCE_DIR");
-    const std::string kept = source ? ReadFileBytes(WindowsPath(std::string(source) + "/tests/data/" + name)) : "";
-    if (!kept.empty()) return kept;
+    for (const char* folder : {"/tests/data/", "/demo/skin/"}) {
+        const std::string kept = source ? ReadFileBytes(WindowsPath(source + std::string(folder) + name)) : "";
+        if (!kept.empty()) return kept;
+    }
     int w = 0, h = 0;
     const size_t dash = name.rfind('-'), dot = name.rfind('.');
     if (dash == std::string::npos || dot == std::string::npos || std::sscanf(name.c_str() + dash + 1, "%dx%d", &w, &h) != 2)
@@ -99,7 +104,8 @@ std::string ImageFile(const std::string& name) {
         const std::string size = {char(w), char(w >> 8), char(h), char(h >> 8)};
         return GifFile(SolidPicture(1, 1, KindColour(kind))).replace(6, 4, size);
     }
-    Picture p = kind == "skin" ? SkinPicture(w, h) : SolidPicture(w, h, KindColour(kind));
+    Picture p = kind == "skin" || kind == "smooth" ? SkinPicture(w, h, 0x2850C8, kind == "smooth")
+                                                   : SolidPicture(w, h, KindColour(kind));
     if (kind == "checker") p.rgb = [](int x, int y) { return (x + y) % 2 ? 0xFF00FFu : 0x2850C8u; };
     return name.substr(dot) == ".gif" ? GifFile(p) : BmpFile(p);
 }

@@ -12,8 +12,8 @@ struct Picture {
 };
 
 // The test skin: magenta (the key colour) at the top-left pixel and in a
-// round hole, blue elsewhere; at least 8x8.
-Picture SkinPicture(int width, int height, std::uint32_t fill = 0x2850C8);
+// round hole, blue elsewhere; at least 8x8. Smooth, its edge blends the two.
+Picture SkinPicture(int width, int height, std::uint32_t fill = 0x2850C8, bool smooth = false);
 Picture SolidPicture(int width, int height, std::uint32_t rgb);
 
 // A BMP file of 16 (5-5-5), 24 or 32 bits per pixel, bottom-up unless topDown.
@@ -27,9 +27,10 @@ HRGN PerPixelRegion(HBITMAP bitmap, int dpi = 96);
 // A file's picture, decoded as the shell decodes the ones it downloads.
 HBITMAP Decoded(const std::string& file);
 
-// The file of that name in tests/data, or of an image named KIND-WxH.bmp
-// or KIND-WxH.gif: KIND "skin" is the test skin, "checker" a checkerboard of
-// single pixels of the key colour and blue, any other KIND one colour of its
-// own (KindColour); "" for other names.
+// The file of that name in tests/data or demo/skin, or of an image named
+// KIND-WxH.bmp or KIND-WxH.gif: KIND "skin" is the test skin, "smooth" the
+// same smoothed, "checker" a checkerboard of single pixels of the key colour
+// and blue, any other KIND one colour of its own (KindColour); "" for other
+// names.
 std::string ImageFile(const std::string& name);
 std::uint32_t KindColour(const std::string& kind);
