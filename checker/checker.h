@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "checker/logic/check_logic.h"
+#include "common/dpi_scale.h"
 #include "common/handles.h"
 #include "remote/http_fetch.h"
 #include "remote/remote_params.h"
@@ -32,6 +33,7 @@ struct Options {
     std::string url;
     std::string preview;
     int timeoutSeconds = kDefaultTimeoutSeconds;
+    int dpi = kBaseDpi;  // the display the geometry and the preview are for
 };
 
 std::string Hex6(std::uint32_t rgb);
@@ -46,6 +48,8 @@ struct FetchFault {
 FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what);
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
+// A copy of a picture as the shell shows it on a display of that DPI.
+UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi);
 // The 4 KiB chunks in which the shell reads a body of that many bytes: each
 // read waits until its chunk is full, except at the end.
 inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }

@@ -71,7 +71,8 @@ const Reading& Checker::Got(const char* name) const {
 
 check::Rect Checker::RectOf(const char* name) const {
     const std::int32_t* n = Got(name).numbers;
-    return check::Rect{n[0], n[1], n[2], n[3]};
+    const DpiBox box = ScaleBoxToDpi(n[0], n[1], n[2], n[3], options_.dpi);
+    return check::Rect{box.x, box.y, box.width, box.height};
 }
 
 int Checker::Run() {
@@ -146,6 +147,7 @@ void Checker::Button(const ButtonSpec& spec) {
             Warn(sameSize, "%s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
                  name, image.width, image.height, normal.width, normal.height);
     }
-    buttons_.push_back({spec.label, check::Rect{x, y, normal.width, normal.height},
-                        ReadPixels(normal.bitmap.get(), normal.width, normal.height)});
+    const int dpi = options_.dpi, width = ScaleToDpi(normal.width, dpi), height = ScaleToDpi(normal.height, dpi);
+    buttons_.push_back({spec.label, check::Rect{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), width, height},
+                        ReadPixels(PictureAtDpi(normal.bitmap.get(), dpi).get(), width, height)});
 }

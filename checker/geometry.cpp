@@ -12,6 +12,26 @@ namespace {
 
 std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight); }
 
+// Which pixels of a width by height picture the outline leaves out.
+check::CutMask MaskOf(HRGN region, int width, int height) {
+    check::CutMask mask;
+    mask.width = width;
+    mask.height = height;
+    mask.px.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 1);
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    std::vector<char> data(size ? size : 1);
+    auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
+    if (size && GetRegionData(region, size, rgn) == size) {
+        const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
+        for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
+            for (LONG y = std::max<LONG>(rects[i].top, 0); y < rects[i].bottom && y < height; ++y)
+                for (LONG x = std::max<LONG>(rects[i].left, 0); x < rects[i].right && x < width; ++x)
+                    mask.at(x, y) = 0;
+        }
+    }
+    return mask;
+}
+
 }  // namespace
 
 void Checker::Geometry() {
@@ -20,9 +40,11 @@ void Checker::Geometry() {
         ReportLine("GEOMETRY not checked: no skin image");
         return;
     }
-    const int w = skin.width, h = skin.height;
+    // Everything of the document at the display's DPI, as the shell scales it.
+    const int dpi = options_.dpi, w = ScaleToDpi(skin.width, dpi), h = ScaleToDpi(skin.height, dpi);
     const Reading& start = Got(param::kStartPos);
-    const ScreenPoint at = MainWindowCorner(start.present ? start.numbers : nullptr, w, h, kScreenWidth, kScreenHeight);
+    const std::int32_t corner[2] = {ScaleToDpi(start.numbers[0], dpi), ScaleToDpi(start.numbers[1], dpi)};
+    const ScreenPoint at = MainWindowCorner(start.present ? corner : nullptr, w, h, kScreenWidth, kScreenHeight);
     const check::Rect window{at.x, at.y, w, h};
     ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, start.present ? "" : " centred");
     if (!check::Inside(window, kScreenWidth, kScreenHeight)) {
@@ -34,8 +56,9 @@ void Checker::Geometry() {
     if (const Reading& loader = Got(param::kLoaderImage); loader.bitmap) {
         // The first number is the top, the second the left edge.
         const std::int32_t* at = Got(param::kLoaderPos).numbers;
-        const LoaderGeometry g =
-            ComputeLoaderGeometry(at[1], at[0], loader.width, loader.height, kScreenWidth, kScreenHeight);
+        const LoaderGeometry g = ComputeLoaderGeometry(ScaleToDpi(at[1], dpi), ScaleToDpi(at[0], dpi),
+                                                       ScaleToDpi(loader.width, dpi), ScaleToDpi(loader.height, dpi),
+                                                       kScreenWidth, kScreenHeight);
         const int stripHeight = g.height - g.infoY;
         ReportLine("GEOMETRY LOADER x=%d y=%d size=%dx%d strip=%d,%d,%dx%d", g.x, g.y, g.width, g.height, g.infoX,
                    g.infoY, g.infoWidth, stripHeight);
@@ -44,11 +67,11 @@ void Checker::Geometry() {
             Warn(g.width > kScreenWidth || g.height > kScreenHeight ? "make the splash picture at most " + ScreenSize()
                                                                      : "set APP_LOADER_POS to 0,0 to centre it",
                  "LOADER: does not fit a %s screen: part of it is off the screen there", ScreenSize().c_str());
-        if (stripHeight < check::kInfoTextRoom) {
+        if (stripHeight < ScaleToDpi(check::kInfoTextRoom, dpi)) {
             // The least picture height that leaves the text its room, by the
-            // shell's own arithmetic.
-            int enough = g.height;
-            while (enough - ComputeLoaderGeometry(1, 1, g.width, enough, kScreenWidth, kScreenHeight).infoY <
+            // shell's own arithmetic, in the picture's own pixels.
+            int enough = loader.height;
+            while (enough - ComputeLoaderGeometry(1, 1, loader.width, enough, kScreenWidth, kScreenHeight).infoY <
                    check::kInfoTextRoom)
                 ++enough;
             Warn("make the splash picture at least " + std::to_string(enough) + " pixels high",
@@ -58,13 +81,14 @@ void Checker::Geometry() {
         }
     }
 
-    if (static_cast<long long>(w) * h > kMaxCheckedPixels || w <= 0 || h <= 0) {
+    if (static_cast<long long>(std::max(w, skin.width)) * std::max(h, skin.height) > kMaxCheckedPixels || w <= 0 ||
+        h <= 0) {
         ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
         return;
     }
-    skinPixels_ = ReadPixels(skin.bitmap.get(), w, h);
-    // The shell's own outline, built from the same bitmap.
-    UniqueRegion region(BuildSkinRegion(skin.bitmap.get(), w, h));
+    skinPixels_ = ReadPixels(skin.bitmap.get(), skin.width, skin.height);
+    // The shell's own outline, cut from the picture as drawn.
+    UniqueRegion region(BuildSkinRegion(skin.bitmap.get(), skin.width, skin.height));
     if (!region || skinPixels_.px.empty()) {
         // Within the side limits only too many pieces fail the outline.
         if (!region)
@@ -74,19 +98,17 @@ void Checker::Geometry() {
         Stop(kSkinError);
         return;
     }
-    mask_.width = w;
-    mask_.height = h;
-    mask_.px.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1);
-    const DWORD size = GetRegionData(region.get(), 0, nullptr);
-    std::vector<char> data(size ? size : 1);
-    auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
-    if (size && GetRegionData(region.get(), size, rgn) == size) {
-        const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
-        for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
-            for (LONG y = std::max<LONG>(rects[i].top, 0); y < rects[i].bottom && y < h; ++y)
-                for (LONG x = std::max<LONG>(rects[i].left, 0); x < rects[i].right && x < w; ++x)
-                    mask_.at(x, y) = 0;
+    mask_ = MaskOf(region.get(), skin.width, skin.height);
+    // A smoothed edge is the drawing's: it is looked for before any scaling.
+    const check::Fringe fringe = check::FindFringe(skinPixels_, mask_);
+    if (dpi != kBaseDpi) {
+        region.reset(ScaleSkinRegion(region.get(), dpi));
+        skinPixels_ = ReadPixels(PictureAtDpi(skin.bitmap.get(), dpi).get(), w, h);
+        if (!region || skinPixels_.px.empty()) {
+            ReportLine("GEOMETRY pixels not checked: the skin cannot be scaled to %d DPI", dpi);
+            return;
         }
+        mask_ = MaskOf(region.get(), w, h);
     }
     haveMask_ = true;
     long long cut = 0;
@@ -97,7 +119,7 @@ void Checker::Geometry() {
         Warn("give the top-left pixel a colour that the visible part never uses, such as FF00FF",
              "SKIN: every pixel has the key colour of the top-left pixel: the window shows nothing");
     // A few near-key pixels in a drawing are no fringe; a tenth of the outline is.
-    if (const check::Fringe fringe = check::FindFringe(skinPixels_, mask_); fringe.blends * 10 > fringe.outline)
+    if (fringe.blends * 10 > fringe.outline)
         Warn("draw the edge without smoothing (convert ... +antialias), or paint the edge pixels in the skin's colour",
              "SKIN: %lld of the %lld pixels along the outline blend the key colour %s into the edge's colour: they "
              "stay in the window as a fringe of that colour",
@@ -134,10 +156,11 @@ void Checker::Geometry() {
     if (haveBrowser) {
         place("BROWSER", browser, "make it smaller");
         place("STATUS", status, "make it smaller");
-        if (status.width > 0 && status.height > 0 && status.height < check::kInfoTextRoom)
+        const int statusHeight = Got(param::kStatusRect).numbers[3];
+        if (status.width > 0 && status.height > 0 && statusHeight < check::kInfoTextRoom)
             Warn("make it at least " + std::to_string(check::kInfoTextRoom) + " pixels high",
                  "STATUS: %d pixels high, lower than the %d pixels its text needs: the text may be cut at the bottom",
-                 status.height, check::kInfoTextRoom);
+                 statusHeight, check::kInfoTextRoom);
         clear("STATUS", status, "the browser rectangle", browser, "make the browser smaller",
               "the page covers the status text there");
     }

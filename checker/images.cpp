@@ -5,6 +5,7 @@
 #include "checker/checker.h"
 #include "checker/report.h"
 #include "common/dib.h"
+#include "controls/dpi.h"
 #include "remote/image_size.h"
 #include "remote/url_split.h"
 
@@ -24,6 +25,11 @@ check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
     image.height = height;
     image.px = std::move(px);
     return image;
+}
+
+UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi) {
+    auto* copy = static_cast<HBITMAP>(CopyImage(picture, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    return UniqueBitmap(RescalePicture(copy, kBaseDpi, dpi));
 }
 
 void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading& got) {

@@ -30,15 +30,16 @@ DWORD WINAPI Watchdog(LPVOID param) {
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) std::fprintf(stderr, "korvane-check: %s\n", problem.c_str());
-    std::fputs("usage: korvane-check [--preview FILE.bmp] [--timeout SECONDS] [URL]\n"
-               "Checks the parameter document at URL (the shell's built-in URL when none is given).\n",
+    std::fputs("usage: korvane-check [--preview FILE.bmp] [--timeout SECONDS] [--dpi N] [URL]\n"
+               "Checks the parameter document at URL (the shell's built-in URL when none is given);\n"
+               "the geometry and the preview are for a display of N dots per inch (96 unless given).\n",
                stderr);
     return kUsage;
 }
 
 // What was wrong with an option the checker does not take.
 std::string OptionProblem(const std::string& arg) {
-    const std::string nearest = check::NearestName(arg, {"--preview", "--timeout", "--help"});
+    const std::string nearest = check::NearestName(arg, {"--preview", "--timeout", "--dpi", "--help"});
     if (nearest == arg) return arg + " needs a value after it";
     return "unknown option " + arg + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
 }
@@ -59,6 +60,13 @@ int main(int argc, char** argv) {
             if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
                 return Usage("--timeout takes a whole number of seconds above 0");
             options.timeoutSeconds = static_cast<int>(seconds);
+        } else if (arg == "--dpi" && i + 1 < argc) {
+            char* end = nullptr;
+            const long dpi = std::strtol(argv[++i], &end, 10);
+            // Windows scales a display from 100% to 500%.
+            if (*end != '\0' || dpi < kBaseDpi || dpi > 5 * kBaseDpi)
+                return Usage("--dpi takes a whole number from 96 to 480");
+            options.dpi = static_cast<int>(dpi);
         } else if (arg == "--help" || arg == "-h") {
             return Usage("");
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {

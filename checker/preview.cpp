@@ -15,18 +15,19 @@ constexpr int kSplashGap = 8;
 
 check::Image Checker::SplashPicture() {
     const Reading& loader = Got(param::kLoaderImage);
-    const int w = loader.width, h = loader.height;
+    const int dpi = options_.dpi, w = ScaleToDpi(loader.width, dpi), h = ScaleToDpi(loader.height, dpi);
     const LoaderGeometry g = ComputeLoaderGeometry(1, 1, w, h, kScreenWidth, kScreenHeight);
+    const UniqueBitmap shown = PictureAtDpi(loader.bitmap.get(), dpi);
     {
         UniqueDC dc(CreateCompatibleDC(nullptr));
         if (!dc) return check::Image();
-        SelectedObject selected(dc.get(), loader.bitmap.get());
+        SelectedObject selected(dc.get(), shown.get());
         // What of the progress line shows: the strip below 90 percent.
         IntersectClipRect(dc.get(), g.infoX, g.infoY, g.infoX + g.infoWidth, h);
         SetViewportOrgEx(dc.get(), g.infoX, g.infoY, nullptr);
-        DrawInfoText(dc.get(), Got(param::kLoaderTextColour).colour, kLoaderFirstText);
+        DrawInfoText(dc.get(), Got(param::kLoaderTextColour).colour, kLoaderFirstText, dpi);
     }
-    check::Image picture = ReadPixels(loader.bitmap.get(), w, h);
+    check::Image picture = ReadPixels(shown.get(), w, h);
     // Drawn one pixel around the strip, so that it does not cover the text.
     const check::Rect around{g.infoX - 1, g.infoY - 1, g.infoWidth + 2, h - g.infoY + 2};
     check::DrawOutline(picture, &around, check::kStatusOutline);

@@ -151,6 +151,12 @@ const Scenario kChecks[] = {
      {"--timeout", "2", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [1000, 1000]})"}}},
     {"a preview shows the window and the splash", kWorking,
      {"exit 0", "PREVIEW file=preview.bmp size=609x201 splash=309,0"}, {"--preview", "preview.bmp", "{doc}"}},
+    // The shell's own scaling: edges rounded, pictures and the outline at 1.5 times.
+    {"the geometry and the preview at 144 DPI", kWorking,
+     {"exit 0", "GEOMETRY WINDOW x=286 y=233 size=452x302 centred", "GEOMETRY LOADER x=287 y=234 size=450x300 strip=45,270,360x30",
+      "GEOMETRY SKIN size=452x302 key=FF00FF cut=*", "GEOMETRY BROWSER x=15 y=45 size=422x180 *",
+      "GEOMETRY BUTTON_CLOSE x=405 y=8 size=30x24 *", "PREVIEW file=preview.bmp size=910x302 splash=460,0"},
+     {"--dpi", "144", "--preview", "preview.bmp", "{doc}"}},
     {"a mistyped option", kWorking, {"exit 3", "korvane-check: unknown option --previw (did you mean --preview?)"},
      {"--previw", "x.bmp", "{doc}"}},
 };
