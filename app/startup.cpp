@@ -11,6 +11,7 @@
 #include "controls/window_skin.h"
 #include "remote/remote_params.h"
 #include "remote/fetch_limits.h"
+#include "remote/prefetch.h"
 #include "remote/skin_params.h"
 #include "remote/url_split.h"
 
@@ -88,6 +89,7 @@ void ReportProgress(const char* format, ...) {
 }
 
 void CleanupApp() {
+    StopPrefetch();
     if (browserHost) {
         delete browserHost;
         browserHost = nullptr;
@@ -139,6 +141,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
         return 0;
     }
 
+    PrefetchStartupImages(*remoteParams);
     appState->instance = instance;
     RunLoaderHandshake();
     if (CInfoWin* line = ProgressLine()) TraceProgressLine(line);
@@ -148,6 +151,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     ReportProgress("Loading Main Skin Image");
     appState->skinBitmap = remoteParams->LoadRemoteImage(param::kSkin);
     if (!appState->skinBitmap) {
+        StopPrefetch();
         ShowErrorBox(kParameterErrorFormat, remoteParams->sourceUrl, remoteParams->contextText);
         return 0;
     }
@@ -181,6 +185,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, at.x, at.y, width, height,
                                         nullptr, nullptr, instance, nullptr);
     if (!appState->mainWnd) {
+        StopPrefetch();
         ShowErrorBox("Error: Could not create main window");
         return 0;
     }
