@@ -24,6 +24,16 @@ std::string Images(const std::string& kind) {
 
 std::string Got(const std::string& file) { return "Image " + file + ",Path: {img}" + file; }
 
+const std::string kFullProgress =
+    "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
+    "|Loading Application Startup Position|Creating Korvane Window|Getting Internet Explorer Control Position"
+    "|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Loading " + Got("close-20x16.bmp") +
+    "|Getting Minimizee Button Images|Loaded " + Got("min-20x16.bmp") + "|Getting Browser GoBack Button Images"
+    "|Loaded " + Got("back-20x16.bmp") + "|Getting Browser GoForward Button Images|Loaded " +
+    Got("forward-20x16.bmp") + "|Getting Browser GoHome Button Images|Loaded " + Got("home-20x16.bmp") +
+    "|Getting Browser Refresh Button Images|Loaded " + Got("refresh-20x16.bmp") +
+    "|Done Loading|Getting Top Most Parameter";
+
 // Nothing fetched, nothing opened, no window, no box.
 const std::vector<std::string> kRefused = {"exit 0", "box -", "main -", "opened -", "requests -"};
 // A document that could not be had: it goes to the browser.
@@ -49,19 +59,22 @@ const Scenario kScenarios[] = {
       "child CBITBUTTON 270,5 20x16 \"Close\" role 43 Press", "child CBITBUTTON 245,5 20x16 \"Minimise\" role 43 Press",
       "child CBITBUTTON 10,175 20x16 \"Back\" role 43 Press", "child CBITBUTTON 35,175 20x16 \"Forward\" role 43 Press",
       "child CBITBUTTON 60,175 20x16 \"Home\" role 43 Press", "child CBITBUTTON 85,175 20x16 \"Refresh\" role 43 Press",
-      "progress Loader Initialized|Loading Main Skin Image|Got: " + Got("skin-301x201.bmp") +
-          "|Loading Application Startup Position|Creating Korvane Window|Getting Internet Explorer Control Position"
-          "|Getting Internet Explorer InfoWin Position|Getting Close Button Images|Loading " + Got("close-20x16.bmp") +
-          "|Getting Minimizee Button Images|Loaded " + Got("min-20x16.bmp") + "|Getting Browser GoBack Button Images"
-          "|Loaded " + Got("back-20x16.bmp") + "|Getting Browser GoForward Button Images|Loaded " +
-          Got("forward-20x16.bmp") + "|Getting Browser GoHome Button Images|Loaded " + Got("home-20x16.bmp") +
-          "|Getting Browser Refresh Button Images|Loaded " + Got("refresh-20x16.bmp") +
-          "|Done Loading|Getting Top Most Parameter",
+      kFullProgress,
       "requests /doc.xml /img/loader-301x201.bmp /img/skin-301x201.bmp " + Images("close") + " " + Images("min") + " " +
           Images("back") + " " + Images("forward") + " " + Images("home") + " " + Images("refresh"),
       "first-request GET /doc.xml HTTP/1.1 | Host: * | User-Agent: Mozzila/5.0 (compatible; Korvane; Windows NT 5.0) "
       "| Pragma: no-cache",
       "opened -", "memory under 256 MB", Protected() + "|WebBrowser_Navigate *(L\"{site}page/start.html\" *"}},
+    // Every picture is asked for at once, six at a time, and still taken at its own step.
+    {"a slow picture is waited for at its step", kFull,
+     {"exit 1", kFullProgress, "most-at-once 6", "last-done /img/close-click-20x16.bmp"}, {"{doc}"},
+     {{"", R"({"rtt": 200})"}, {"img/close-click-20x16.bmp", R"({"delay": 1500})"}}},
+    {"a failed skin amid downloads that never end", kFull,
+     {"exit 0", kParameterError + Got("skin-301x201.bmp"), "ended within 1 s of the box",
+      "progress Loader Initialized|Loading Main Skin Image"},
+     {"{doc}"},
+     {{"img/skin-301x201.bmp", R"({"status": 404})"}, {"img/close-click-20x16.bmp", R"({"silent": true})"},
+      {"img/close-hot-20x16.bmp", R"({"silent": true})"}}},
     // The keyboard in the page from the start; shortcuts with or without their buttons; Backspace is not Back.
     {"keys and a screen reader reach the control",
      Params{{"SKIN", "skin-301x201.bmp"}, {"APP_BROWSER_RECT", "10,30,281,120"}} + Button("REFRESH", "85,175"),

@@ -6,7 +6,9 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <regex>
+#include <sstream>
 
 #include "common/handles.h"
 #include "support/images.h"
@@ -49,6 +51,30 @@ std::string Fill(const std::string& text, const std::string& folder) {
     std::string out = text;
     for (const auto& v : values) out = Replace(out, v.first, v.second);
     return out;
+}
+
+// "requests" and its paths in sorted order: the pictures are asked for all
+// at once, and reach the server in any order.
+std::string SortedRequests(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+    if (words.empty() || words[0] != "requests") return line;
+    std::sort(words.begin() + 1, words.end());
+    return Joined(std::vector<std::string>(words.begin() + 1, words.end()), " ").insert(0, "requests ");
+}
+
+// The most answers under way at one time, and the one that ended last.
+void Overlap(const std::vector<Site::Answer>& answers, std::vector<std::string>& report) {
+    size_t most = 0;
+    const Site::Answer* last = nullptr;
+    for (const auto& a : answers) {
+        most = std::max<size_t>(most, std::count_if(answers.begin(), answers.end(), [&](const auto& b) {
+                                    return b.start <= a.start && a.start < b.end;
+                                }));
+        if (!last || a.end > last->end) last = &a;
+    }
+    report.push_back("most-at-once " + std::to_string(most));
+    report.push_back("last-done " + (last ? last->path : "-"));
 }
 
 // Glob matching with '*' only.
@@ -182,6 +208,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
+    ULONGLONG boxDone = 0;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
     while (!shell.waitForExit(20, &code) && GetTickCount64() < end) {
         const std::vector<HWND> loaders = VisibleWindows(shell.pid(), "KorvaneLoader"),
@@ -194,6 +221,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
             report.push_back("box " + MessageBoxText(box));
             report.push_back(BoxSeen(box, shell.pid()) ? "box-order ok" : "box-order under-splash");
             PressOk(box);
+            boxDone = GetTickCount64();
         }
         if (!mains.empty() && !sawMain) {
             sawMain = true;
@@ -204,6 +232,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
         }
     }
     report.push_back(shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
+    if (boxDone) report.push_back(GetTickCount64() - boxDone < 1000 ? "ended within 1 s of the box" : "ended late");
     if (!sawBox) report.push_back("box -");
     if (!sawMain) report.push_back("main -");
     if (!sawLoader) report.push_back("loader -");
@@ -221,7 +250,11 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     std::vector<std::string> paths, pages;
     const std::vector<std::string> requests = site.requests();
     for (const auto& r : requests) (r.compare(0, 10, "GET /page/") ? paths : pages).push_back(r.substr(4, r.find(' ', 4) - 4));
-    report.push_back("requests " + Joined(paths, " "));
+    report.push_back(SortedRequests("requests " + Joined(paths, " ")));
+    std::vector<Site::Answer> answers = site.answers();
+    answers.erase(std::remove_if(answers.begin(), answers.end(), [](const auto& a) { return !a.path.compare(0, 6, "/page/"); }),
+                  answers.end());
+    Overlap(answers, report);
     report.push_back("page-requests " + Joined(pages, " "));
     if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
     // The system hands a URL on to the browser after the shell has ended,
@@ -237,7 +270,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = Fill(want, RowName(s));
+        want = SortedRequests(Fill(want, RowName(s)));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),
