@@ -6,9 +6,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
-#include <iterator>
 #include <regex>
-#include <sstream>
 
 #include "common/handles.h"
 #include "support/images.h"
@@ -53,18 +51,11 @@ std::string Fill(const std::string& text, const std::string& folder) {
     return out;
 }
 
-// "requests" and its paths in sorted order: the pictures are asked for all
-// at once, and reach the server in any order.
-std::string SortedRequests(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
-    if (words.empty() || words[0] != "requests") return line;
-    std::sort(words.begin() + 1, words.end());
-    return Joined(std::vector<std::string>(words.begin() + 1, words.end()), " ").insert(0, "requests ");
-}
-
-// The most answers under way at one time, and the one that ended last.
-void Overlap(const std::vector<Site::Answer>& answers, std::vector<std::string>& report) {
+// The most answers under way at one time, and the one that ended last; the
+// start page is the control's.
+void Overlap(std::vector<Site::Answer> answers, std::vector<std::string>& report) {
+    answers.erase(std::remove_if(answers.begin(), answers.end(), [](const auto& a) { return !a.path.compare(0, 6, "/page/"); }),
+                  answers.end());
     size_t most = 0;
     const Site::Answer* last = nullptr;
     for (const auto& a : answers) {
@@ -250,11 +241,10 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     std::vector<std::string> paths, pages;
     const std::vector<std::string> requests = site.requests();
     for (const auto& r : requests) (r.compare(0, 10, "GET /page/") ? paths : pages).push_back(r.substr(4, r.find(' ', 4) - 4));
-    report.push_back(SortedRequests("requests " + Joined(paths, " ")));
-    std::vector<Site::Answer> answers = site.answers();
-    answers.erase(std::remove_if(answers.begin(), answers.end(), [](const auto& a) { return !a.path.compare(0, 6, "/page/"); }),
-                  answers.end());
-    Overlap(answers, report);
+    // The pictures are asked for at once and reach the server in any order.
+    std::sort(paths.begin(), paths.end());
+    report.push_back("requests " + Joined(paths, " "));
+    Overlap(site.answers(), report);
     report.push_back("page-requests " + Joined(pages, " "));
     if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
     // The system hands a URL on to the browser after the shell has ended,
@@ -270,7 +260,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
 std::string Unmet(const Scenario& s, const std::vector<std::string>& report) {
     std::string unmet;
     for (std::string want : s.expect) {
-        want = SortedRequests(Fill(want, RowName(s)));
+        want = Fill(want, RowName(s));
         const bool negated = want[0] == '!';
         if (negated) want.erase(0, 1);
         const bool found = std::any_of(report.begin(), report.end(),
