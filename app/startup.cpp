@@ -13,6 +13,7 @@
 #include "controls/window_skin.h"
 #include "remote/remote_params.h"
 #include "remote/fetch_limits.h"
+#include "remote/prefetch.h"
 #include "remote/skin_params.h"
 #include "remote/url_split.h"
 
@@ -99,6 +100,7 @@ void ReportProgress(const char* format, ...) {
 }
 
 void CleanupApp() {
+    StopPrefetch();
     if (browserHost) {
         delete browserHost;
         browserHost = nullptr;
@@ -150,6 +152,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
         return 0;
     }
 
+    PrefetchStartupImages(*remoteParams);
     appState->instance = instance;
     RunLoaderHandshake();
     if (CInfoWin* line = ProgressLine()) TraceProgressLine(line);
@@ -159,6 +162,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     ReportProgress("Loading Main Skin Image");
     appState->skinBitmap = remoteParams->LoadRemoteImage(param::kSkin);
     if (!appState->skinBitmap) {
+        StopPrefetch();
         ShowErrorBox(kParameterErrorFormat, remoteParams->sourceUrl, remoteParams->contextText);
         return 0;
     }
@@ -197,6 +201,7 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, at.x, at.y, width, height,
                                         nullptr, nullptr, instance, nullptr);
     if (!appState->mainWnd) {
+        StopPrefetch();
         ShowErrorBox("Error: Could not create main window");
         return 0;
     }

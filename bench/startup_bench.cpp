@@ -9,6 +9,13 @@
 // fetched.
 //
 //   startup_bench [--runs N]        N runs of each (default 15) after a warm-up
+//   startup_bench [--runs N] --rtt MS
+//                                   instead: the shell on the demo as served,
+//                                   over http and https, at a simulated
+//                                   round-trip time of MS (the test server
+//                                   waits it for each new connection, TLS
+//                                   handshake and answer) beside the same run
+//                                   without added delay
 //
 // The phases are cut at the shell's progress texts, which Wine writes to the
 // session's log (see ShellProcess) and which this program reads every
@@ -136,11 +143,14 @@ struct Variant {
     Site site;
     std::vector<std::string> names, bytes;  // of each file
 
-    Variant(const std::string& folder, const std::string& label_, bool asBmp) : label(label_), site(folder) {
+    bool https;
+
+    Variant(const std::string& folder, const std::string& label_, bool asBmp, bool https_ = false)
+        : label(label_), site(folder), https(https_) {
         const std::string dir = std::string(std::getenv("KORVANE_SOURCE_DIR")) + "/demo/skin/";
         std::string document = ReadFileBytes(WindowsPath(dir + "korvane.xml"));
         if (document.empty()) throw std::runtime_error("cannot read " + dir + "korvane.xml");
-        document = ReplaceAll(document, "http://127.0.0.53/demo/", site.url());
+        document = ReplaceAll(document, "http://127.0.0.53/demo/", site.url("", https));
         names.push_back("korvane.xml");
         bytes.push_back("");
         for (std::string name : ImageFiles(document)) {
@@ -158,7 +168,7 @@ struct Variant {
         bytes[0] = document;
         for (size_t i = 0; i < names.size(); ++i) site.put(names[i], bytes[i]);
     }
-    std::string url(size_t file = 0) const { return site.url(names[file]); }
+    std::string url(size_t file = 0) const { return site.url(names[file], https); }
     std::string key(const std::string& name) const { return label + "." + name; }
 };
 
@@ -280,10 +290,10 @@ struct Phase {
 };
 const Phase kPhases[] = {
     {"Loader Initialized", "start -> splash up", "splash.", "process, document, loader picture, thread, window"},
-    {"Got: ", "main skin image", "skin.", "the skin's download and decoding"},
+    {"Got: ", "main skin image", "skin.", "waiting for the skin, its decoding"},
     {"Getting Internet Explorer Control Position", "window created", nullptr, "class, CreateWindowEx to WM_CREATE"},
     {"Getting Close Button Images", "browser host, status line", nullptr, "the control in place, status line"},
-    {"Done Loading", "buttons", "buttons.", "18 pictures, six button windows"},
+    {"Done Loading", "buttons", "buttons.", "waiting for 18 pictures, decoding, six windows"},
     {"Getting Top Most Parameter", "window skin", nullptr, "end of CreateWindowEx, outline, subclassing"},
     {nullptr, "loader closed, shown", nullptr, "loader's close command, ShowWindow"},
 };
@@ -405,8 +415,8 @@ double DecodeSeconds(const std::string& body, BITMAP* size) {
 }
 
 // Per group of files: the reference's transfer, the shell's fetch without
-// its pauses beyond that (a session per file, 4 KiB reads), the chunks it
-// pauses after, and the decoding; the outline of the skin.
+// its pauses beyond that (a session per file, 4 KiB reads), its chunks and
+// the pauses between them, and the decoding; the outline of the skin.
 void MeasureParts(const Variant& v, Samples& out) {
     const std::vector<double> plain = PlainDownload(v);
     std::map<std::string, double> sum;
@@ -416,6 +426,7 @@ void MeasureParts(const Variant& v, Samples& out) {
         sum[g + "overhead"] += FetchWithoutPauses(v.url(i), v.bytes[i].size(), &chunks) - plain[i];
         sum[g + "transfer"] += plain[i];
         sum[g + "chunks"] += static_cast<double>(chunks) / kMs;
+        sum[g + "pauses"] += static_cast<double>(chunks - 1) / kMs;
         sum["reference"] += plain[i];
         if (i == 0) continue;
         BITMAP bm{};
@@ -446,7 +457,8 @@ public:
         std::printf("  %-40s%10s%10s\n", "", v_[0].label.c_str(), v_[1].label.c_str());
         Row("files (document and images)", Each("files"), "", "%10.0f");
         Row("bytes", Each("bytes"), "", "%10.0f");
-        Row("chunks read, each followed by a pause", Each([&](const Variant& v) { return Sum(v, "chunks"); }), "",
+        Row("chunks read", Each([&](const Variant& v) { return Sum(v, "chunks"); }), "", "%10.0f");
+        Row("pauses, one between two chunks of a file", Each([&](const Variant& v) { return Sum(v, "pauses"); }), "",
             "%10.0f");
         Row("reference: plain download of the files", Each("reference"),
             "one session and connection, 64 KiB reads, no pauses");
@@ -461,8 +473,8 @@ public:
         Row("start -> its entry", Each([&](const Variant&) { return s_.ms("probe.entry"); }));
         Row("start -> its 320x200 window seen", Each([&](const Variant&) { return s_.ms("probe.window"); }),
             "polled as the shell's windows are");
-        Row("  + the splash's chunk pauses", Each([&](const Variant& v) {
-                return s_.ms("probe.window") + Ms(v, "splash.chunks") * s_.ms("pause");
+        Row("  + the splash's pauses", Each([&](const Variant& v) {
+                return s_.ms("probe.window") + Ms(v, "splash.pauses") * s_.ms("pause");
             }), "less than the splash can take here: no transfer, thread or decoding");
 
         std::printf("\nReading the progress texts from Wine's log every millisecond, cut at them; each\n"
@@ -496,11 +508,13 @@ public:
         };
         part("process start to the program's entry", [&](const Variant&) { return s_.ms("probe.entry"); },
              "the probe, a program linked like the shell");
-        std::snprintf(note, sizeof note, "chunks x %.2f ms, a Sleep(%u) as measured here", s_.ms("pause"),
+        // The skin and the buttons come while the rest goes on: what start-up
+        // waits for them stays in their phases below.
+        std::snprintf(note, sizeof note, "pauses x %.2f ms, a Sleep(%u) as measured here", s_.ms("pause"),
                       static_cast<unsigned>(kPauseAfterChunkMs));
-        part("chunk pauses", [&](const Variant& v) { return Sum(v, "chunks") * s_.ms("pause"); }, note);
-        part("transfers", [&](const Variant& v) { return Sum(v, "transfer"); }, "the reference");
-        part("a WinINet session per file, 4 KiB reads", [&](const Variant& v) { return Sum(v, "overhead"); },
+        part("pauses: document, splash", [&](const Variant& v) { return Ms(v, "splash.pauses") * s_.ms("pause"); }, note);
+        part("transfers: document, splash", [&](const Variant& v) { return Ms(v, "splash.transfer"); }, "the reference");
+        part("a WinINet session each, 4 KiB reads", [&](const Variant& v) { return Ms(v, "splash.overhead"); },
              "the shell's fetch without pauses less the reference");
         part("decoding", [&](const Variant& v) { return Sum(v, "decode"); },
              "the picture decoder in a process that has decoded before");
@@ -517,7 +531,7 @@ public:
         Row("= start -> main window visible", total);
 
         std::printf("\nThree of the demo's pictures as served and in other formats: bytes, 4 KiB chunks\n"
-                    "(a pause after each), decoding in a process that has decoded before (ms):\n");
+                    "(a pause between two), decoding in a process that has decoded before (ms):\n");
         for (size_t i = 0; i < e_.size(); ++i) {
             const double bytes = static_cast<double>(e_[i].bytes.size());
             std::printf("  %-18s %-14s %8.0f %4.0f %6.1f\n", e_[i].picture.c_str(), e_[i].format.c_str(), bytes,
@@ -552,14 +566,16 @@ private:
         return Ms(v, "read." + what) - Ms(v, "plain." + what);
     }
     double Downloads(const Variant& v, const std::string& g) const {
-        return Ms(v, g + "chunks") * s_.ms("pause") + Ms(v, g + "transfer") + Ms(v, g + "overhead");
+        return Ms(v, g + "pauses") * s_.ms("pause") + Ms(v, g + "transfer") + Ms(v, g + "overhead");
     }
-    // A phase less its downloads, decoding, outline and the writing of its
-    // texts.
+    // A phase less its decoding, outline and the writing of its texts, and
+    // the splash's less its downloads too; the skin and the buttons are
+    // downloaded beside the rest, and what start-up waits for them is theirs.
     double Own(const Variant& v, int p) const {
         const char* g = kPhases[p].group;
         return Ms(v, Phase(p)) - Ms(v, Texts(p)) * TextCost() -
-               (g ? Downloads(v, g) + Ms(v, std::string(g) + "decode") : 0) - (p == 5 ? Ms(v, "region") : 0);
+               (g ? Ms(v, std::string(g) + "decode") : 0) - (p == 0 ? Downloads(v, g) : 0) -
+               (p == 5 ? Ms(v, "region") : 0);
     }
 
     const std::vector<Variant>& v_;
@@ -567,21 +583,75 @@ private:
     const Samples& s_;
 };
 
+// ---- at a distance: --rtt ----
+
+// The splash and the main window at the round-trip time rtt beside the same
+// run without added delay, over http and https: the medians of each, and of
+// the difference within each pair of runs, in milliseconds and round trips.
+void RttReport(int runs, int rtt) {
+    std::vector<Variant> variants;
+    variants.emplace_back("bench-rtt-http", "http", false);
+    variants.emplace_back("bench-rtt-https", "https", false, true);
+    Samples s;
+    for (int i = 0; i <= runs; ++i) {
+        Samples warmUp;
+        Samples& into = i == 0 ? warmUp : s;
+        for (const Variant& v : variants) {
+            ShellRun plain, delayedRun;
+            // Every other time the delayed run comes first.
+            for (const bool delayed : {i % 2 == 0, i % 2 != 0}) {
+                v.site.reply("", "{\"rtt\": " + std::to_string(delayed ? rtt : 0) + "}");
+                (delayed ? delayedRun : plain) = RunShell(v.url(), false);
+            }
+            for (const char* what : {"splash", "visible"}) {
+                const double n = what[0] == 's' ? plain.splash - plain.start : plain.visible - plain.start;
+                const double f = what[0] == 's' ? delayedRun.splash - delayedRun.start : delayedRun.visible - delayedRun.start;
+                into.add(v.key(std::string("near.") + what), n);
+                into.add(v.key(std::string("far.") + what), f);
+                into.add(v.key(std::string("beyond.") + what), f - n);
+            }
+        }
+        std::fprintf(stderr, i == runs ? ".\n" : ".");
+    }
+    std::printf("Korvane start-up on the demo skin at a round-trip time of %d ms: %d runs of each after a\n"
+                "warm-up, each beside a run without added delay; medians\n\n", rtt, runs);
+    std::printf("  %-40s%12s%12s\n", "", variants[0].label.c_str(), variants[1].label.c_str());
+    for (const auto& row : std::vector<std::pair<const char*, const char*>>{{"start -> splash on screen", "splash"},
+                                                                           {"start -> main window visible", "visible"}}) {
+        std::printf("%s\n", row.first);
+        const std::string what = row.second;
+        Row("  without added delay, ms", {s.ms(variants[0].key("near." + what)), s.ms(variants[1].key("near." + what))},
+            "", "%12.1f");
+        Row(("  at " + std::to_string(rtt) + " ms, ms").c_str(),
+            {s.ms(variants[0].key("far." + what)), s.ms(variants[1].key("far." + what))}, "", "%12.1f");
+        const double http = s.ms(variants[0].key("beyond." + what)), https = s.ms(variants[1].key("beyond." + what));
+        Row("  beyond the run without, ms", {http, https}, "", "%12.1f");
+        Row("  beyond the run without, round trips", {http / rtt, https / rtt}, "", "%12.2f");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 15;
+    int runs = 15, rtt = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--rtt") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+            rtt = std::atoi(argv[++i]);
         } else {
-            std::printf("usage: startup_bench [--runs N]\n");
+            std::printf("usage: startup_bench [--runs N] [--rtt MS]\n");
             return 2;
         }
     }
     try {
         if (!std::getenv("KORVANE_SOURCE_DIR")) throw std::runtime_error("run through tests/harness/wine-run.sh");
         OleInitialize(nullptr);
+        if (rtt) {
+            RttReport(runs, rtt);
+            OleUninitialize();
+            return 0;
+        }
         std::vector<Variant> variants;
         variants.emplace_back("bench-served", "served", false);
         variants.emplace_back("bench-bmp", "as BMP", true);

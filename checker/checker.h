@@ -53,6 +53,8 @@ UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi);
 // The 4 KiB chunks in which the shell reads a body of that many bytes: each
 // read waits until its chunk is full, except at the end.
 inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
+// The pauses of a fetch that made that many reads: one before each but the first.
+inline std::size_t Pauses(const FetchResult& fetched) { return fetched.reads > 0 ? fetched.reads - 1 : 0; }
 inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
 
 // What the shell got for one parameter.
@@ -118,8 +120,15 @@ private:
 
     std::vector<Reading> readings_ = std::vector<Reading>(kLookupOrder.size());
     std::vector<check::Placed> buttons_;
-    // What the shell downloads with a pause after every chunk: name, bytes.
-    std::vector<std::pair<std::string, std::size_t>> budget_;
+    // Every request the shell makes at start-up, the document first.
+    struct Download {
+        std::string name;
+        bool read;  // a 200 answer, whose body the shell reads
+        std::size_t bytes;
+        std::size_t pauses;
+        int trips;  // the request and each redirect
+    };
+    std::vector<Download> budget_;
     check::Image skinPixels_;
     check::CutMask mask_;
     bool haveMask_ = false;

@@ -1,5 +1,6 @@
 // The images of a document: each looked up, fetched once and decoded by the
 // shell's own code, and why one did not load.
+#include <algorithm>
 #include <cstring>
 
 #include "checker/checker.h"
@@ -7,6 +8,7 @@
 #include "common/dib.h"
 #include "controls/dpi.h"
 #include "remote/image_size.h"
+#include "remote/prefetch.h"
 #include "remote/url_split.h"
 
 // The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
@@ -54,7 +56,9 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
     if (fetches) fetched = FetchUrl(url, true);
     // The shell reads every body that comes with a 200, pauses included,
     // whether the picture then decodes or not.
-    if (fetched.answered && fetched.status == 200) budget_.push_back({name, fetched.length});
+    if (fetched.answered)
+        budget_.push_back({name, fetched.status == 200, fetched.status == 200 ? fetched.length : 0,
+                           fetched.status == 200 ? Pauses(fetched) : 0, 1 + fetched.redirects});
     const std::string body = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
     got.bitmap.reset(Accepted(fetched) ? DecodeImage(body.data(), fetched.length) : nullptr);
     got.present = static_cast<bool>(got.bitmap);
@@ -123,12 +127,38 @@ void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Im
 }
 
 void Checker::Budget() {
-    std::size_t bytes = 0, chunks = 0;
-    for (const auto& item : budget_) {
-        ReportLine("BUDGET %s bytes=%zu chunks=%zu pause=%zums", item.first.c_str(), item.second, Chunks(item.second),
-                   Chunks(item.second) * kPauseAfterChunkMs);
-        bytes += item.second;
-        chunks += Chunks(item.second);
+    std::size_t bytes = 0, chunks = 0, pauses = 0;
+    for (const Download& d : budget_) {
+        if (!d.read) continue;
+        ReportLine("BUDGET %s bytes=%zu chunks=%zu pause=%zums", d.name.c_str(), d.bytes, Chunks(d.bytes),
+                   d.pauses * kPauseAfterChunkMs);
+        bytes += d.bytes;
+        chunks += Chunks(d.bytes);
+        pauses += d.pauses;
     }
-    ReportLine("BUDGET TOTAL bytes=%zu chunks=%zu pause=%zums", bytes, chunks, chunks * kPauseAfterChunkMs);
+    ReportLine("BUDGET TOTAL bytes=%zu chunks=%zu pause=%zums", bytes, chunks, pauses * kPauseAfterChunkMs);
+
+    // What start-up waits for: the document, then every picture at once over
+    // the document's connection and new ones, each new one first connecting
+    // (and over https agreeing its keys: two more round trips for TLS 1.2).
+    UrlParts parts;
+    const int connect = SplitUrl(options_.url.c_str(), &parts) && parts.secure ? 3 : 1;
+    struct Path {
+        int trips;
+        std::size_t pauses;
+        bool operator<(const Path& o) const { return trips != o.trips ? trips < o.trips : pauses < o.pauses; }
+    };
+    const Path document{connect + budget_[0].trips, budget_[0].pauses};
+    std::vector<Path> lines(kConnectionsPerServer, Path{document.trips + connect, document.pauses});
+    lines[0] = document;
+    Path main = document;
+    for (std::size_t i = 1; i < budget_.size(); ++i) {
+        Path& line = *std::min_element(lines.begin(), lines.end());
+        line.trips += budget_[i].trips;
+        line.pauses += budget_[i].pauses;
+        main = std::max(main, line);
+        if (budget_[i].name == param::kLoaderImage)
+            ReportLine("BUDGET SPLASH round-trips=%d pause=%zums", line.trips, line.pauses * kPauseAfterChunkMs);
+    }
+    ReportLine("BUDGET MAIN round-trips=%d pause=%zums", main.trips, main.pauses * kPauseAfterChunkMs);
 }

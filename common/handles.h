@@ -64,6 +64,18 @@ private:
     HDC dc_;
 };
 
+// A slim reader/writer lock held exclusively for one scope.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK* lock_;
+};
+
 // BeginPaint / EndPaint.
 class PaintScope {
 public:

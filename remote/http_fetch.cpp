@@ -1,5 +1,6 @@
 #include "remote/http_fetch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,15 +18,24 @@ double NowMs() {
 // Reads the body into one malloc block with room for a terminator, up to the
 // first failed read or one byte past the cap. Only a body that ends cleanly,
 // with every byte the server announced, is whole: a cut one would decode into
-// a picture with made-up rows.
+// a picture with made-up rows. The pause stands before each read but the
+// first, so a body whose announced length has come needs no further read and
+// ends without one.
 void ReadBody(HttpResponse& response, FetchResult& fetched) {
     UniqueMalloc<char> block(static_cast<char*>(std::malloc(kReadChunkBytes)));
     if (!block) return;
+    const long long announced = response.announcedLength;
     std::uint32_t pos = 0;
     char scratch[kReadChunkBytes];
-    for (;;) {
+    while (announced < 0 || pos < announced) {
+        if (fetched.reads > 0) Sleep(kPauseAfterChunkMs);
+        ++fetched.reads;
+        // Never more than is still announced: a read that asks past the end
+        // would wait to learn that nothing follows.
+        const DWORD wanted = announced < 0 ? kReadChunkBytes
+                                           : static_cast<DWORD>(std::min<long long>(kReadChunkBytes, announced - pos));
         DWORD n = 0;
-        if (!ReadBodyChunk(response, scratch, kReadChunkBytes, &n)) {
+        if (!ReadBodyChunk(response, scratch, wanted, &n)) {
             fetched.cut = true;
             break;
         }
@@ -43,9 +53,8 @@ void ReadBody(HttpResponse& response, FetchResult& fetched) {
         std::memcpy(block.get() + pos, scratch, n);
         pos += n;
         if (fetched.overCap) break;
-        Sleep(kPauseAfterChunkMs);
     }
-    if (!fetched.overCap && response.announcedLength >= 0 && pos != response.announcedLength) fetched.cut = true;
+    if (!fetched.overCap && announced >= 0 && pos != announced) fetched.cut = true;
     block.get()[pos] = '\0';
     fetched.body = std::move(block);
     fetched.length = pos;
@@ -60,6 +69,7 @@ FetchResult FetchUrl(const char* url, bool anyStatus) {
     fetched.answered = SendGet(url, &response);
     fetched.status = response.status;
     fetched.error = response.error;
+    fetched.redirects = response.redirects;
     if (fetched.answered && (anyStatus || response.status == 200)) ReadBody(response, fetched);
     fetched.ms = NowMs() - start;
     return fetched;

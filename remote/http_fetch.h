@@ -6,8 +6,8 @@
 constexpr const char* kUserAgent = "Mozzila/5.0 (compatible; Korvane; Windows NT 5.0)";
 constexpr std::uint32_t kMaxBodyBytes = 0x100000;
 constexpr std::uint32_t kReadChunkBytes = 4096;
-// The pause after every chunk read; the checker counts it into each image's
-// cost.
+// The pause before every read of a body but its first; the checker counts it
+// into each file's cost.
 constexpr std::uint32_t kPauseAfterChunkMs = 5;
 
 // One GET of the shell's, with all that came back: the shell keeps only a
@@ -22,6 +22,8 @@ struct FetchResult {
     std::uint32_t length = 0;
     bool overCap = false;  // longer than kMaxBodyBytes: read one byte past it
     bool cut = false;      // a read failed, or fewer bytes came than announced
+    std::uint32_t reads = 0;  // of the body, each but the first after a pause
+    int redirects = 0;        // each one more round trip
     double ms = 0;         // from the request to the body's end, pauses included
 };
 

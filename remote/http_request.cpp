@@ -98,6 +98,7 @@ bool SendGet(const char* url, HttpResponse* response) {
         if (!HttpQueryInfoA(response->request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
                             &response->status, &size, nullptr))
             return Failed(response);
+        response->redirects = hop;
         if (!IsRedirect(response->status)) break;
         if (hop == kFetchLimits.maxRedirects) return Failed(response, ERROR_HTTP_REDIRECT_FAILED);
         const bool wasSecure = parts.secure;

@@ -19,6 +19,7 @@ struct HttpResponse {
     // The body's length as the server announced it; -1 when it did not (the
     // body then ends when the connection does).
     long long announcedLength = -1;
+    int redirects = 0;  // followed on the way to the final status
 };
 
 // Sends GET url, following redirects; true when a final status came back.

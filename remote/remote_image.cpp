@@ -6,6 +6,7 @@
 #include "common/handles.h"
 #include "remote/http_fetch.h"
 #include "remote/image_size.h"
+#include "remote/prefetch.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -15,8 +16,10 @@
 HBITMAP CRemoteParams::LoadRemoteImage(const char* name) {
     char url[kValueCapacity];
     if (!ImageUrl(name, url)) return nullptr;
+    // Start-up's pictures are on their way already; the rest come now.
+    FetchResult fetched = FetchImage(name, url);
     std::uint32_t length = 0;
-    UniqueMalloc<char> body(HttpGetUrl(url, &length));
+    UniqueMalloc<char> body(TakeBody(fetched, &length));
     return DecodeImage(body.get(), length);
 }
 

@@ -4,6 +4,7 @@
 #include "remote/remote_params.h"
 #include "remote/skin_params.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -135,6 +136,32 @@ bool CRemoteParams::ImageUrl(const char* name, char (&url)[kValueCapacity]) {
     std::snprintf(contextText, sizeof contextText, "Image %s,Path: %s%s", fileName, imagesPath, fileName);
     // A cut URL would fetch some other file.
     return urlLength >= 0 && static_cast<std::size_t>(urlLength) < sizeof url;
+}
+
+std::vector<StartupImage> StartupImages(CRemoteParams& doc) {
+    char context[sizeof doc.contextText], folder[sizeof doc.imagesPath];
+    std::memcpy(context, doc.contextText, sizeof context);
+    std::memcpy(folder, doc.imagesPath, sizeof folder);
+    std::vector<StartupImage> images;
+    std::vector<const char*> present;  // what a later lookup's onlyAfter may name
+    for (const ParamRule& rule : kLookupOrder) {
+        const auto needed = [&](const char* name) { return std::strcmp(name, rule.onlyAfter) == 0; };
+        if (rule.onlyAfter && std::none_of(present.begin(), present.end(), needed)) continue;
+        bool got = true;  // texts, flags and colours ask for no picture and stop nothing
+        if (rule.kind == ParamKind::kImage) {
+            StartupImage image{rule.name, ""};
+            got = doc.ImageUrl(rule.name, image.url);
+            if (got) images.push_back(image);
+        } else if (rule.kind == ParamKind::kNumbers) {
+            std::int32_t numbers[4];
+            got = doc.GetParamRect(rule.name, numbers) != nullptr;
+        }
+        if (got) present.push_back(rule.name);
+        else if (rule.stops) break;
+    }
+    std::memcpy(doc.contextText, context, sizeof context);
+    std::memcpy(doc.imagesPath, folder, sizeof folder);
+    return images;
 }
 
 std::int32_t* CRemoteParams::GetParamRect(const char* name, std::int32_t rect[4]) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "remote/skin_params.h"
 
@@ -47,6 +48,18 @@ public:
     CRemoteParams(const CRemoteParams&) = delete;
     CRemoteParams& operator=(const CRemoteParams&) = delete;
 };
+
+// A picture that start-up asks for, by the parameter that names it.
+struct StartupImage {
+    const char* name;
+    char url[kValueCapacity];
+};
+// Every picture that a start-up on doc will ask for, in the order it asks:
+// the splash, the skin, and the three of each button it tries to create. A
+// picture whose parameter, IMAGES_PATH or button position is missing is left
+// out, and so is all after a missing skin or browser rectangle, where the
+// shell stops. doc's contextText and image folder are as they were before.
+std::vector<StartupImage> StartupImages(CRemoteParams& doc);
 
 #ifdef _WIN32
 // A bitmap of its own made from an image file's bytes by the platform's

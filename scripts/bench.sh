@@ -2,9 +2,11 @@
 # Builds the shell and the start-up benchmark as a Release build in
 # build/bench and runs the benchmark under Wine: the shell on the demo skin
 # served from loopback, as served and as BMP, against a plain download of the
-# same files. The load average before and after is printed with it: the
-# figures mean little on a busy machine.
-#   scripts/bench.sh [--runs N]
+# same files; or, with --rtt, the shell at that simulated round-trip time
+# beside the same run without added delay, over http and https. The load
+# average before and after is printed with it: the figures mean little on a
+# busy machine.
+#   scripts/bench.sh [--runs N] [--rtt MS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

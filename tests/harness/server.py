@@ -9,7 +9,12 @@ A file F's sidecar F.reply, a JSON object, changes how F is sent: "status"
 (the body goes all the same), "redirect" (a 302 there), "cut" (only that many
 bytes, then the connection closes), "trickle" ([bytes, ms]: that many bytes
 every ms), "silent" (headers, then nothing), "close" (no length: the body ends
-with the connection).
+with the connection), "delay" (ms before the answer). A folder's own sidecar
+FOLDER/.reply with "rtt" (ms) puts everything below it at that round-trip
+time: each answer waits one, and the first on a connection one more for the
+connection and, over https, one or two for the TLS 1.3 or 1.2 handshake.
+Every answer ends with a line in ROOT/timings.log: target, start, end
+(seconds, tab-separated).
 """
 import http.server
 import json
@@ -35,7 +40,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if isinstance(self.connection, ssl.SSLSocket):
             self.connection.do_handshake()
 
+    def round_trips(self):
+        """How many simulated round trips this answer waits."""
+        if getattr(self, "answered", False):
+            return 1
+        self.answered = True
+        if not isinstance(self.connection, ssl.SSLSocket):
+            return 2
+        return 3 if self.connection.version() == "TLSv1.3" else 4
+
     def do_GET(self):
+        start = time.monotonic()
         with LOG_LOCK, open(os.path.join(ROOT, "requests.log"), "a") as log:
             fields = [self.command, self.path, self.request_version]
             log.write("\t".join(fields + ["%s: %s" % h for h in self.headers.items()]) + "\n")
@@ -47,6 +62,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if os.path.isfile(path + ".reply"):
                 with open(path + ".reply") as f:
                     reply = json.load(f)
+        rtt, folder = 0, os.path.join(ROOT, self.path.lstrip("/").split("/")[0], ".reply")
+        if os.path.isfile(folder):
+            with open(folder) as f:
+                rtt = json.load(f).get("rtt", 0)
+        time.sleep((rtt * self.round_trips() + reply.get("delay", 0)) / 1000.0)
         status = reply.get("status", 302 if "redirect" in reply else 200 if body is not None else 404)
         body = body if body is not None else b"not found\n"
         self.send_response(status)
@@ -68,6 +88,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(pause / 1000.0)
         if "cut" in reply:
             self.close_connection = True
+        with LOG_LOCK, open(os.path.join(ROOT, "timings.log"), "a") as log:
+            log.write("%s\t%.6f\t%.6f\n" % (self.path, start, time.monotonic()))
 
 
 class Server(http.server.ThreadingHTTPServer):

@@ -51,6 +51,23 @@ std::string Fill(const std::string& text, const std::string& folder) {
     return out;
 }
 
+// The most answers under way at one time, and the one that ended last; the
+// start page is the control's.
+void Overlap(std::vector<Site::Answer> answers, std::vector<std::string>& report) {
+    answers.erase(std::remove_if(answers.begin(), answers.end(), [](const auto& a) { return !a.path.compare(0, 6, "/page/"); }),
+                  answers.end());
+    size_t most = 0;
+    const Site::Answer* last = nullptr;
+    for (const auto& a : answers) {
+        most = std::max<size_t>(most, std::count_if(answers.begin(), answers.end(), [&](const auto& b) {
+                                    return b.start <= a.start && a.start < b.end;
+                                }));
+        if (!last || a.end > last->end) last = &a;
+    }
+    report.push_back("most-at-once " + std::to_string(most));
+    report.push_back("last-done " + (last ? last->path : "-"));
+}
+
 // Glob matching with '*' only.
 bool Matches(const char* pattern, const char* text) {
     if (*pattern == '*') return Matches(pattern + 1, text) || (*text && Matches(pattern, text + 1));
@@ -198,6 +215,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     ShellProcess shell(s.quick ? QuickShellExe() : ShellExe(), args, ",+ieframe,trace+urlmon");
     DWORD code = 0;
     bool sawMain = false, sawBox = false, sawLoader = false, overlap = false;
+    ULONGLONG boxDone = 0;
     const ULONGLONG end = GetTickCount64() + kWaitMs;
     while (!shell.waitForExit(20, &code) && GetTickCount64() < end) {
         const std::vector<HWND> loaders = VisibleWindows(shell.pid(), "KorvaneLoader"),
@@ -210,6 +228,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
             report.push_back("box " + MessageBoxText(box));
             report.push_back(BoxSeen(box, shell.pid()) ? "box-order ok" : "box-order under-splash");
             PressOk(box);
+            boxDone = GetTickCount64();
         }
         if (!mains.empty() && !sawMain) {
             sawMain = true;
@@ -220,6 +239,7 @@ std::vector<std::string> RunScenario(const Scenario& s) {
         }
     }
     report.push_back(shell.waitForExit(0, &code) ? "exit " + std::to_string(code) : "exit timeout");
+    if (boxDone) report.push_back(GetTickCount64() - boxDone < 1000 ? "ended within 1 s of the box" : "ended late");
     if (!sawBox) report.push_back("box -");
     if (!sawMain) report.push_back("main -");
     if (!sawLoader) report.push_back("loader -");
@@ -237,7 +257,10 @@ std::vector<std::string> RunScenario(const Scenario& s) {
     std::vector<std::string> paths, pages;
     const std::vector<std::string> requests = site.requests();
     for (const auto& r : requests) (r.compare(0, 10, "GET /page/") ? paths : pages).push_back(r.substr(4, r.find(' ', 4) - 4));
+    // The pictures are asked for at once and reach the server in any order.
+    std::sort(paths.begin(), paths.end());
     report.push_back("requests " + Joined(paths, " "));
+    Overlap(site.answers(), report);
     report.push_back("page-requests " + Joined(pages, " "));
     if (!requests.empty()) report.push_back("first-request " + Replace(requests[0], "\t", " | "));
     // The system hands a URL on to the browser after the shell has ended,

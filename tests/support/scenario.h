@@ -41,7 +41,7 @@ Params operator+(Params a, const Params& b);
 // with the keyboard); closed-by button|system|input; control GoBack ... keys
 // (the real control's calls, a run of keys offered as one); loader X,Y WxH
 // topmost|normal; order splash-then-main | both-at-once; progress TEXT|...;
-// requests /PATH ... and page-requests /page/... (the start page, whenever
+// requests /PATH ... (sorted) and page-requests /page/... (the start page, whenever
 // the control gets to it);
 // first-request LINE | HEADER | ...; opened TEXT (what reached the system's
 // "open" verb); memory under 256 MB | N MB; calls NAME ARGS|... (Wine's traces

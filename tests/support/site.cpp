@@ -35,7 +35,9 @@ std::string ReadFileBytes(const std::string& windowsPath) {
     return s.str();
 }
 
-Site::Site(const std::string& name) : name_(name), logStart_(ReadFileBytes(SessionFile("www\\requests.log")).size()) {}
+Site::Site(const std::string& name)
+    : name_(name), logStart_(ReadFileBytes(SessionFile("www\\requests.log")).size()),
+      timingsStart_(ReadFileBytes(SessionFile("www\\timings.log")).size()) {}
 
 std::string SiteUrl(const std::string& folder, const std::string& path, bool https) {
     return (https ? "https://skins.test/" : "http://" + Env("KORVANE_TEST_HOST") + "/") + folder + "/" + path;
@@ -59,5 +61,15 @@ std::vector<std::string> Site::requests() const {
         line[line.find('\t')] = ' ';
         out.push_back(line);
     }
+    return out;
+}
+
+std::vector<Site::Answer> Site::answers() const {
+    std::istringstream log(ReadFileBytes(SessionFile("www\\timings.log")).substr(timingsStart_));
+    const std::string prefix = "/" + name_;
+    std::vector<Answer> out;
+    Answer a;
+    while (log >> a.path >> a.start >> a.end)
+        if (a.path.compare(0, prefix.size() + 1, prefix + "/") == 0) out.push_back({a.path.substr(prefix.size()), a.start, a.end});
     return out;
 }

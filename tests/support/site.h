@@ -27,8 +27,14 @@ public:
     void reply(const std::string& path, const std::string& json) const { put(path + ".reply", json); }
     // In order, "GET /path HTTP/1.1" and each header after a tab; the folder left out.
     std::vector<std::string> requests() const;
+    // Each answer's /path and when it began and ended, in seconds.
+    struct Answer {
+        std::string path;
+        double start, end;
+    };
+    std::vector<Answer> answers() const;
 
 private:
     std::string name_;
-    size_t logStart_;  // the requests log's size when the folder was made
+    size_t logStart_, timingsStart_;  // the logs' sizes when the folder was made
 };
