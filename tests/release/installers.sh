@@ -141,8 +141,9 @@ fails() {  # what, exit code, command...: the code, and no file, registry value 
 # An installer's question, answered as a user would: a click on its newest window's title, then the key.
 press() { await "$1" && sleep 1 && xdotool mousemove --window "$(xdotool search --onlyvisible --name "^$1\$" | tail -1)" 10 10 click 1 sleep 0.5 key "$2"; }
 cancelled() { run_entry "Acme Portal" UninstallString & press "Acme Portal Uninstall" Escape; wait $!; }
-retried() {  # the shell closed, Retry; once installed, Finish
-    $wine $acme_next & await "Acme Portal Setup" && quit_shell && press "Acme Portal Setup" Return
+retried() {  # asked before anything changes; the shell closed, Retry; once installed, Finish
+    $wine $acme_next & await "Acme Portal Setup" && sleep 2 && has "$(entry "Acme Portal")" "DisplayVersion    REG_SZ    $version" || return 1
+    quit_shell && press "Acme Portal Setup" Return
     for _ in $(seq 60); do has "$(entry "Acme Portal")" 0.2.0 && break; sleep 0.5; done
     press "Acme Portal Setup" Return; wait $!
 }
