@@ -16,11 +16,9 @@ if(CPACK_GENERATOR STREQUAL "NSIS")
         set(CPACK_KORVANE_ARGUMENTS "$\\\"${CPACK_KORVANE_URL}$\\\"")
     endif()
 
-    # scripts/sign.sh takes its certificate from the environment that
-    # scripts/release.sh or scripts/brand.sh set; makensis signs the
-    # uninstaller before packing it, and the installer once it is written.
+    # The installer's script signs when scripts/release.sh or scripts/brand.sh
+    # set up scripts/sign.sh.
     if(DEFINED ENV{KORVANE_SIGN_PFX})
-        set(sign "'\"${CPACK_KORVANE_SIGN_SCRIPT}\" \"%1\"' = 0")
-        set(CPACK_KORVANE_NSIS_SIGN "!uninstfinalize ${sign}\n!finalize ${sign}")
+        set(CPACK_KORVANE_SIGN ON)
     endif()
 endif()

@@ -72,11 +72,23 @@ check_signing() {
     [ -f "$KORVANE_SIGN_PASSWORD_FILE" ] || die "no password file $KORVANE_SIGN_PASSWORD_FILE"
     openssl pkcs12 -in "$KORVANE_SIGN_PFX" -passin "file:$KORVANE_SIGN_PASSWORD_FILE" -noout 2>/dev/null ||
         die "cannot open $KORVANE_SIGN_PFX with the password in $KORVANE_SIGN_PASSWORD_FILE"
-    [ -z "${KORVANE_SIGN_TIMESTAMP:-}" ] || is_http_url "$KORVANE_SIGN_TIMESTAMP" ||
-        die "the timestamp URL must start with http:// or https://"
+    [ -z "${KORVANE_SIGN_TIMESTAMP:-}" ] || check_timestamp_server "$KORVANE_SIGN_TIMESTAMP"
     # cpack and makensis sign from folders of their own.
     KORVANE_SIGN_PFX=$(realpath "$KORVANE_SIGN_PFX")
     KORVANE_SIGN_PASSWORD_FILE=$(realpath "$KORVANE_SIGN_PASSWORD_FILE")
+}
+
+# A timestamp server that cannot be reached would fail the first signature,
+# deep inside cpack's output.
+check_timestamp_server() {  # url
+    is_http_url "$1" && [[ $1 =~ ^[Hh][Tt][Tt][Pp]([Ss]?)://([^/:?#]+)(:([0-9]+))?([/?#]|$) ]] ||
+        die "the timestamp URL must start with http:// or https:// and name a host: $1"
+    local host=${BASH_REMATCH[2]} port=${BASH_REMATCH[4]}
+    [ -n "$port" ] || { port=80; [ -z "${BASH_REMATCH[1]}" ] || port=443; }
+    getent ahosts "$host" >/dev/null ||
+        die "the timestamp server's name $host does not resolve ($1)"
+    timeout 10 bash -c ': </dev/tcp/$0/$1' "$host" "$port" 2>/dev/null ||
+        die "the timestamp server $host does not answer on port $port ($1)"
 }
 
 signing_note() {

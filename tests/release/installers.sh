@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The release as a newcomer and a deployer meet it: the demo's first run in a new Wine prefix; brand.sh;
-# the plain and a branded installer side by side, against the guide's nginx example, and uninstalled; the same
-# for the MSIs, with a refused KORVANE_URL and an upgrade.
+# the plain and a branded installer side by side, against the guide's nginx example, their failures, the brand's
+# next version over its running shell, and uninstalled; the same for the MSIs, with a refused KORVANE_URL and an upgrade.
 # Needs dist/ from release.sh. In a network namespace of its own 127.0.0.53:80, the built-in URL, is ours.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -19,7 +19,7 @@ pids=()
 cleanup() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -f dist/acme-portal-setup.exe dist/beta-site-setup.exe dist/acme-portal.msi
+    rm -f dist/acme-portal-*
 }
 trap cleanup EXIT
 passed=0 failed=0
@@ -30,6 +30,7 @@ check() {  # what, command...: a failure shows the command's output
     failed=$((failed + 1))
 }
 has() { [[ $1 == *"$2"* ]]; }  # text, fragment
+status() { "$@" >/dev/null 2>&1 && echo 0 || echo $?; }  # command...: its exit code
 
 # The first run of the demo: a new prefix, and in the picture the skin's left
 # border where the demo document places the main window.
@@ -39,6 +40,12 @@ border() { convert "$1" -crop "12x300+$2" +repage "$work/$3.png" 2>/dev/null || 
 border demo/skin/skin.gif 4+60 skin-border && border "$work/demo.png" 216+234 shot-border
 check "the demo's screenshot shows the main window" compare -metric AE -fuzz 3% "$work/skin-border.png" "$work/shot-border.png" null:
 
+# A throw-away code-signing certificate, not from a public authority.
+cert=$work/cert
+mkdir -p "$cert" && echo "throw-away password" >"$cert/password"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$cert/key.pem" -out "$cert/cert.pem" -days 2 \
+    -subj "/CN=Korvane test signer" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
+    openssl pkcs12 -export -inkey "$cert/key.pem" -in "$cert/cert.pem" -out "$cert/cert.pfx" -passout "file:$cert/password"
 # Bad input: its message, and dist/ as it was.
 listing() { find dist -type f -printf '%p %s %T@\n' | sort; }
 before=$(listing)
@@ -46,7 +53,7 @@ while IFS='|' read -r message args; do
     read -ra args <<<"$args"
     out=$(bash scripts/brand.sh "${args[@]}" 2>&1) && status=0 || status=$?
     check "brand.sh ${args[*]} is refused: $message" test "$status $(has "$out" "$message" && echo "${out%%:*}")" = "1 brand"
-done <<'EOF'
+done <<EOF
 must start with http:// or https://|--name Acme --url ftp://portal.example.com/korvane.xml
 must start with http:// or https://|--name Acme --url portal.example.com/korvane.xml
 is not a Windows icon|--name Acme --url https://portal.example.com/k.xml --icon demo/skin/skin.gif
@@ -54,39 +61,31 @@ cannot be in a file name|--name Acme/Portal --url https://portal.example.com/k.x
 cannot be in a file name|--name Acme?Portal --url https://portal.example.com/k.xml
 reserved by Windows|--name Com1 --url https://portal.example.com/k.xml
 --sign needs --password-file|--name Acme --url https://portal.example.com/k.xml --sign LICENSE
+usage: scripts/brand.sh --name NAME|--name Acme --url https://portal.example.com/k.xml --colour red
+--version is X.Y.Z|--name Acme --url https://portal.example.com/k.xml --version 1.256.0
+name timestamp.invalid does not resolve|--name Acme --url http://a/k.xml --sign $cert/cert.pfx --password-file $cert/password --timestamp http://timestamp.invalid/
+127.0.0.1 does not answer on port 9|--name Acme --url http://a/k.xml --sign $cert/cert.pfx --password-file $cert/password --timestamp http://127.0.0.1:9/
 EOF
+check "brand.sh --help prints the usage" test "$(bash scripts/brand.sh --help | head -1)" = "usage: scripts/brand.sh --name NAME --url URL [--icon ICO] [--publisher P]"
 check "bad input leaves dist/ untouched" test "$before" = "$(listing)"
 
-# A throw-away code-signing certificate; a signed win64 brand with an icon of
-# its own, and an unsigned win32 one.
-cert=$work/cert
-mkdir -p "$cert" && echo "throw-away password" >"$cert/password"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$cert/key.pem" -out "$cert/cert.pem" -days 2 \
-    -subj "/CN=Korvane test signer" -addext extendedKeyUsage=codeSigning 2>/dev/null &&
-    openssl pkcs12 -export -inkey "$cert/key.pem" -in "$cert/cert.pem" -out "$cert/cert.pfx" -passout "file:$cert/password"
+# A signed win64 brand with an icon of its own, and its next version.
 convert -size 32x32 xc:orange "$work/acme.ico"
 acme_url=http://127.0.0.53/acme/korvane.xml
-bash scripts/brand.sh --name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme \
-    --arch win64 --sign "$cert/cert.pfx" --password-file "$cert/password" >"$work/brand.log"
-bash scripts/brand.sh --name "Beta Site" --url https://beta.example.com/k.xml >>"$work/brand.log"
-bash scripts/brand.sh --name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme \
-    --arch win64 --msi --sign "$cert/cert.pfx" --password-file "$cert/password" >>"$work/brand.log"
-check "brand.sh says what it signed" grep -q "^brand: programs and installers signed" "$work/brand.log"
-check "brand.sh says it did not sign" grep -qx "brand: not signed (sign with --sign CERT.pfx --password-file FILE)" "$work/brand.log"
-verify() { osslsigncode verify -CAfile "$cert/cert.pem" -in "$1" 2>&1 || true; }
-out=$(verify dist/acme-portal-setup.exe)
-check "the signed installer verifies" has "$out" "Signature verification: ok"
-check "no timestamp without a timestamp URL" has "$out" "Timestamp is not available"
-for f in dist/beta-site-setup.exe "dist/korvane-$version-win64-setup.exe"; do check "$f unsigned" has "$(verify "$f")" "No signature found"; done
-resource() { 7zz e -tPE -so dist/acme-portal-setup.exe ".rsrc/$1" 2>/dev/null; }
-check "the branded installer carries the brand's icon" \
-    test "$(identify -format '%#' "$work/acme.ico")" = "$(resource ICON/1.ico | identify -format '%#' ico:- 2>&1)"
-check "the branded installer carries the brand's name" \
-    has "$(resource version.txt | iconv -f UTF-16LE -t UTF-8 | tr -s ' ')" '"ProductName", "Acme Portal"'
+acme=(--name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme --arch win64) signed=(--sign "$cert/cert.pfx" --password-file "$cert/password")
+{ bash scripts/brand.sh "${acme[@]}" "${signed[@]}" && bash scripts/brand.sh "${acme[@]}" --version 0.2.0 &&
+    bash scripts/brand.sh "${acme[@]}" --msi "${signed[@]}"; } >"$work/brand.log"
+check "brand.sh says what it signed and what not" test "$(grep -c -e "^brand: programs and installers signed" \
+    -e "^brand: not signed (sign with --sign CERT.pfx --password-file FILE)$" "$work/brand.log")" = 3
+# The guide's command, with the certificate's CA file.
+verify() { $(grep -o 'osslsigncode verify -CAfile ca.pem -in' docs/skin-guide.md | sed "s:ca.pem:$cert/cert.pem:") "$1" 2>&1 || true; }
+acme_setup=dist/acme-portal-$version-setup.exe acme_next=dist/acme-portal-0.2.0-setup.exe acme_msi=dist/acme-portal-$version.msi
+7zz e -o"$work/plugins" $acme_setup '$PLUGINSDIR/*.dll' >/dev/null  # what the installer unpacks at run time
+for f in $acme_setup "$work"/plugins/*.dll; do check "$f signed" has "$(verify "$f")" "Signature verification: ok"; done
+for f in $acme_next "dist/korvane-$version-win64-setup.exe"; do check "$f unsigned" has "$(verify "$f")" "No signature found"; done
+check "the branded installer's version resource: the brand's name and --version" \
+    test "$(7zz e -tPE -so $acme_next .rsrc/version.txt | iconv -f UTF-16LE -t UTF-8 | tr -s ' ' | grep -c -e '"ProductName", "Acme Portal"' -e '"ProductVersion", "0.2.0"')" = 2
 installed() { printf '%s\n' LICENSE docs/skin-guide.md "$@" korvane-check.exe korvane.exe uninstall.exe | sort; }
-beta=$(7zz l -slt dist/beta-site-setup.exe)
-check "the win32 brand is a 32-bit installer" has "$beta" $'SubType = NSIS-3 Unicode\n'
-check "the win32 brand's files" test "$(sed -n '/^----------/,$ s/^Path = //p' <<<"$beta" | grep -v '^\$PLUGINSDIR' | sort)" = "$(installed)"
 
 # The guide's nginx example, its address and folder the only changes, serves
 # the demo skin as it is and the brand's document: the demo under its title.
@@ -96,7 +95,6 @@ sed 's:<APP_TITLE>.*</APP_TITLE>:<APP_TITLE>Acme Portal</APP_TITLE>:' demo/skin/
 site=$(awk '/^```nginx$/ {on = 1; next} on && /^```$/ {exit} on' docs/skin-guide.md)
 site=${site/listen 80;/listen 127.0.0.53:80;}
 site=${site//\/srv\/korvane/$www}
-check "the guide has the nginx example" has "$site" "listen 127.0.0.53:80;"
 printf 'daemon off;\nmaster_process off;\npid %s/nginx.pid;\nevents {}\nhttp {\naccess_log %s/access.log;\n%s\n}\n' \
     "$work/nginx" "$work/nginx" "$site" >"$work/nginx/nginx.conf"
 nginx -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx/nginx.conf" & pids+=($!)
@@ -124,53 +122,85 @@ user=$(id -un)
 local_programs=$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs
 start_menu=$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs
 
-shows() {  # shortcut, main window's title
-    $wine start /unix "$start_menu/$1.lnk"
-    for _ in $(seq 120); do xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 && break; sleep 0.25; done
-    check "$1's shortcut shows the main window \"$2\"" xdotool search --onlyvisible --name "^$2\$"
-    $wine taskkill /f /im korvane.exe >/dev/null 2>&1 || true
+await() { for _ in $(seq 120); do xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 && return; sleep 0.25; done; }
+visible() { await "$1" && xdotool search --onlyvisible --name "^$1\$"; }  # window's title
+shows() { $wine start /unix "$start_menu/$1.lnk" && check "$1's shortcut shows the main window \"$2\"" visible "$2"; }
+quit_shell() { $wine taskkill /f /im korvane.exe >/dev/null 2>&1 || true; }
+# A command line run as deployment tools and Programs and Features run it, to its exit code.
+printf '%s\n' '#include <windows.h>' '#include <stdlib.h>' 'int main(void) { STARTUPINFOA si = {sizeof si}; PROCESS_INFORMATION pi; DWORD code = 99;
+    if (CreateProcessA(0, getenv("COMMAND"), 0, 0, 0, 0, 0, 0, &si, &pi)) WaitForSingleObject(pi.hProcess, INFINITE), GetExitCodeProcess(pi.hProcess, &code);
+    return (int)code; }' | x86_64-w64-mingw32-gcc -x c - -o "$work/run.exe"
+entry() { $wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" 2>&1 | tr -d '\r'; }  # name
+run_entry() { COMMAND=$(entry "$1" | sed -n "s/^ *$2 *REG_SZ *//p") $wine "$work/run.exe"; }  # name, value
+state() { snapshot && md5sum "$local_programs"/*/*.exe 2>/dev/null || true; }
+fails() {  # what, exit code, command...: the code, and no file, registry value or program changed
+    local what=$1 code=$2; shift 2
+    state >"$work/pre.txt" && check "$what: exit code $code" test "$(status "$@")" = "$code"
+    state >"$work/post.txt" && check "$what changes nothing" diff "$work/pre.txt" "$work/post.txt"
 }
+# An installer's question, answered as a user would: a click on its newest window's title, then the key.
+press() { await "$1" && sleep 1 && xdotool mousemove --window "$(xdotool search --onlyvisible --name "^$1\$" | tail -1)" 10 10 click 1 sleep 0.5 key "$2"; }
+cancelled() { run_entry "Acme Portal" UninstallString & press "Acme Portal Uninstall" Escape; wait $!; }
+retried() {  # asked before anything changes; the shell closed, Retry; once installed, Finish
+    $wine $acme_next & await "Acme Portal Setup" && sleep 2 && has "$(entry "Acme Portal")" "DisplayVersion    REG_SZ    $version" || return 1
+    quit_shell && press "Acme Portal Setup" Return
+    for _ in $(seq 60); do has "$(entry "Acme Portal")" 0.2.0 && break; sleep 0.5; done
+    press "Acme Portal Setup" Return; wait $!
+}
+emulation() { $wine reg export "$1\\Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION" "$work/e.reg" /y \
+    >/dev/null 2>&1 && iconv -f UTF-16 -t UTF-8 "$work/e.reg" | tr -d '\r' | grep .; }  # hive
+
+# Installs that fail before they write anything.
+plain=dist/korvane-$version-win64-setup.exe
+mkdir -p "$local_programs" && : >"$local_programs/Korvane"
+fails "a file where the install folder goes" 4 $wine "$plain" /S
+fails "a /D on a drive that does not exist" 3 $wine "$plain" /S '/D=Q:\Korvane'
+rm "$local_programs/Korvane"
+
 # name, installer, shortcut argument, icon file (none: the shell's), publisher, main window's title
-installs=("Korvane|dist/korvane-$version-win64-setup.exe|||The Korvane developers|Korvane Demo"
-          "Acme Portal|dist/acme-portal-setup.exe|$acme_url|acme-portal.ico|Acme|Acme Portal")
+installs=("Korvane|$plain|||The Korvane developers|Korvane Demo"
+          "Acme Portal|$acme_setup|$acme_url|acme-portal.ico|Acme|Acme Portal")
 for entry in "${installs[@]}"; do
     IFS='|' read -r name setup argument icon publisher title <<<"$entry"
     check "$setup installs silently" $wine "$setup" /S
     dir=$local_programs/$name
     check "$name's files" test "$(cd "$dir" && find . -type f | cut -c3- | sort)" = "$(installed $icon)"
-    check "$name's guide and licence" diff <(cat docs/skin-guide.md LICENSE) <(cat "$dir/docs/skin-guide.md" "$dir/LICENSE")
-    [ -z "$icon" ] || check "$name's icon" cmp "$work/acme.ico" "$dir/$icon"
     win_dir="C:\\users\\$user\\AppData\\Local\\Programs\\$name"
     icon_path="$win_dir\\${icon:-korvane.exe}"
-    link=$(lnkinfo "$start_menu/$name.lnk" 2>&1 | sed 's/^[[:space:]]*//; s/[[:space:]]*: /: /') || true
-    field() { sed -n "s/^$1: //p" <<<"$link"; }
-    check "$name.lnk runs the shell" test "$(field 'Local path')" = "$win_dir\\korvane.exe"
-    check "$name.lnk's argument" test "$(field 'Command line arguments')" = "${argument:+\"$argument\"}"
-    check "$name.lnk's icon" test "$(field 'Icon location')" = "$icon_path"
-    key=$($wine reg query "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" 2>&1 | tr -d '\r')$'\n' || true
-    for value in "DisplayName    REG_SZ    $name" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $publisher" \
-        "DisplayIcon    REG_SZ    $icon_path" "UninstallString    REG_SZ    \"$win_dir\\uninstall.exe\"" \
-        "QuietUninstallString    REG_SZ    \"$win_dir\\uninstall.exe\" /S"; do
-        check "$name's uninstall entry: $value" has "$key" "    $value"$'\n'
-    done
-    size=$(sed -n 's/.*EstimatedSize    REG_DWORD    //p' <<<"$key")
-    off_by=$(( ${size:-0} - ($(find "$dir" -type f -printf "%s+")0) / 1024 ))
-    check "$name's uninstall entry gives its size in KiB (off by $off_by)" test "${off_by#-}" -le 8
+    check "$name.lnk: the shell, its argument, its icon" diff <(printf '%s\n' "$win_dir\\korvane.exe" "${argument:+\"$argument\"}" "$icon_path") \
+        <(lnkinfo "$start_menu/$name.lnk" | sed -n 's/^[[:space:]]*\(Local path\|Command line arguments\|Icon location\)[[:space:]]*: //p')
+    check "$name's uninstall entry" diff <(printf '    %s\n' "DisplayIcon    REG_SZ    $icon_path" "DisplayName    REG_SZ    $name" \
+        "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $publisher" "QuietUninstallString    REG_SZ    \"$win_dir\\uninstall.exe\" /S _?=$win_dir" \
+        "UninstallString    REG_SZ    \"$win_dir\\uninstall.exe\" _?=$win_dir") <(entry "$name" | grep -E '^ +(Display|Publisher|.*Uninstall)')
+    check "$name sets the engine, as the guide's .reg file does" \
+        diff <(awk '/^```reg$/ {on = 1; next} on && /^```$/ {exit} on' docs/skin-guide.md | grep .) <(emulation HKCU)
     # The installed checker and the shortcut, on the brand's URL or the built-in one, both served by nginx.
     report=$($wine "$dir/korvane-check.exe" $argument | tr -d '\r') && status=0 || status=$?
     check "$name's checker on its document" test "$status $(tail -1 <<<"$report" | cut -c1-9)" = "0 VERDICT 0"
-    shows "$name" "$title"
+    quit_shell && shows "$name" "$title"
 done
 for f in korvane.exe korvane-check.exe uninstall.exe; do check "$f signed" has "$(verify "$local_programs/Acme Portal/$f")" "verification: ok"; done
 
-# Uninstalling one leaves the other; once both are gone and Windows has
-# restarted (an uninstaller's running copy in Temp goes then), nothing is left.
-for entry in "${installs[@]}"; do
-    IFS='|' read -r name _ <<<"$entry"
-    $wine "$local_programs/$name/uninstall.exe" /S
-    for _ in $(seq 100); do [ -e "$local_programs/$name" ] || break; sleep 0.2; done
-    check "$name uninstalls" test ! -e "$local_programs/$name" -a ! -e "$start_menu/$name.lnk"
-    check "$name's uninstall leaves the other" test "$name" = "Acme Portal" -o -f "$local_programs/Acme Portal/korvane.exe"
+# Acme Portal 0.2.0 meets 0.1.0 whose shell runs from the folder: silent runs fail; asked, the user closes the
+# shell and retries the upgrade, or cancels the uninstall. Then another /D, a downgrade.
+fails "a silent upgrade while the shell runs" 5 $wine $acme_next /S
+fails "a quiet uninstall while the shell runs" 5 run_entry "Acme Portal" QuietUninstallString
+fails "an uninstall while the shell runs, cancelled" 5 cancelled
+check "an upgrade while the shell runs, retried once it is closed" test "$(status retried)" = 0
+check "its finish page starts the new shell" visible "Acme Portal"
+quit_shell
+check "an upgrade with another /D goes where the installed version is: never two copies" test "$(status $wine $acme_next /S '/D=C:\Elsewhere')$(
+    entry "Acme Portal" | grep -e DisplayVersion -e InstallLocation)" = "0$(printf '    %s    REG_SZ    %s\n' DisplayVersion 0.2.0 InstallLocation "$win_dir")" \
+    -a ! -e "$WINEPREFIX/drive_c/Elsewhere"
+fails "a downgrade" 6 $wine $acme_setup /S
+
+# The entries' quiet uninstalls return when all is gone; the engine setting stays for the other brand. Once
+# Windows has restarted (the uninstallers moved themselves into Temp), nothing is left.
+for name in Korvane "Acme Portal"; do
+    check "$name's quiet uninstall: when it returns, all is gone" test "$(status run_entry "$name" QuietUninstallString)" = 0 \
+        -a ! -e "$local_programs/$name" -a ! -e "$start_menu/$name.lnk" -a "$(entry "$name" | grep -c REG_)" = 0
+    check "$name's uninstall leaves the other" test "$name" = "Acme Portal" -o "$(emulation HKCU | grep -c 2af9)" = 1 -a -f "$local_programs/Acme Portal/korvane.exe"
+    check "$name's uninstall leaves no folder in Temp" test -z "$(find "$WINEPREFIX/drive_c" -type d -name '*ns*.tmp')"
 done
 $wine wineboot -r >/dev/null 2>&1
 snapshot >"$work/after.txt"
@@ -190,7 +220,6 @@ arguments() { lnkinfo "$start_menu/$1.lnk" | sed -n 's/^[[:space:]]*Command line
 entries() {  # what the list of installed programs shows of each
     $wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s | tr -d '\r' | grep -E '^ +(DisplayName|DisplayVersion|Publisher) ' | sort
 }
-emulation() { $wine reg query 'HKLM\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION' /v korvane.exe 2>&1; }
 arp_entry() { printf '    %s\n' "DisplayName    REG_SZ    $1" "DisplayVersion    REG_SZ    $version" "Publisher    REG_SZ    $2"; }
 korvane=$(arp_entry Korvane "The Korvane developers")
 check "the older MSI installs with KORVANE_URL" $wine msiexec /i "$work/old.msi" /qn KORVANE_URL="$acme_url"
@@ -199,16 +228,15 @@ check "the upgrade keeps the shortcut's URL" test "$(arguments Korvane)" = "$acm
 $wine msiexec /i "$work/old.msi" /qn && status=0 || status=$?
 check "the older MSI does not go over it; one entry" test "$status$(entries)" = "67$korvane"
 check "the MSI's files" test "$(cd "$programs/Korvane" && find . -type f | cut -c3- | sort)" = "$(installed | grep -v uninstall)"
-check "the engine setting for korvane.exe" has "$(emulation)" "korvane.exe    REG_DWORD    0x2af9"
-shows Korvane "Acme Portal"
-check "the branded MSI installs beside it" $wine msiexec /i dist/acme-portal.msi /qn
+check "the engine setting for korvane.exe" has "$(emulation HKLM)" '"korvane.exe"=dword:00002af9'
+shows Korvane "Acme Portal" && quit_shell
+check "the branded MSI installs beside it" $wine msiexec /i $acme_msi /qn
 check "the brand's shortcut's URL" test "$(arguments "Acme Portal")" = "$acme_url"
-check "the branded MSI's icon" cmp <(msiinfo extract dist/acme-portal.msi Icon.product.ico) "$work/acme.ico"
-for f in dist/acme-portal.msi "$programs/Acme Portal/korvane.exe"; do check "$f signed" has "$(verify "$f")" "verification: ok"; done
+for f in $acme_msi "$programs/Acme Portal/korvane.exe"; do check "$f signed" has "$(verify "$f")" "verification: ok"; done
 check "an entry each" test "$(entries)" = "$({ arp_entry Korvane "The Korvane developers"; arp_entry "Acme Portal" Acme; } | sort)"
-check "the branded MSI removes silently" $wine msiexec /x dist/acme-portal.msi /qn
+check "the branded MSI removes silently" $wine msiexec /x $acme_msi /qn
 check "which leaves Korvane and its engine setting" test -f "$programs/Korvane/korvane.exe" -a ! -e "$programs/Acme Portal" \
-    -a "$(has "$(emulation)" 0x2af9 && echo kept)" = kept
+    -a "$(emulation HKLM | grep -c 2af9)" = 1
 check "the MSI removes silently" $wine msiexec /x "$msi" /qn
 snapshot >"$work/removed.txt"
 check "nothing is left after removing the MSIs" diff "$work/before.txt" "$work/removed.txt"
