@@ -79,15 +79,15 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
     if (!got.present) {
         FetchFault fault = FaultOf(fetched, url, "file");
         if (fetched.answered && fetched.status != 200) fault.why += ", the shell takes only 200";
+        const auto* data = reinterpret_cast<const unsigned char*>(body.data());
         unsigned width = 0, height = 0;
-        const bool declared = DeclaredImageSize(reinterpret_cast<const unsigned char*>(body.data()), body.size(),
-                                                &width, &height);
+        const bool declared = DeclaredImageSize(data, body.size(), &width, &height);
         if (!fetches) {
             fault = {"the image URL is longer than 1023 characters", "shorten IMAGES_PATH or the file name"};
         } else if (fault.why.empty()) {
             if (format.kind == check::FileKind::Markup)
                 fault = {"the server sent a page, not a picture", "check the file name and IMAGES_PATH"};
-            else if (!check::IsSkinFormat(format.kind))
+            else if (DecodedFormat(data, body.size()) == ImageFormat::kOther)
                 fault = {check::WhyRefused(body, format), saveAs};
             else if (declared && !WithinImageLimits(width, height))
                 fault = {"its header declares " + std::to_string(width) + "x" + std::to_string(height) +

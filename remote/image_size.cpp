@@ -81,12 +81,22 @@ std::size_t GifFirstFrame(const unsigned char* d, std::size_t n, bool* transpare
     return 0;
 }
 
-bool DeclaredImageSize(const unsigned char* data, std::size_t size, unsigned* width, unsigned* height) {
-    if (!data || size < 4) return false;
-    if (data[0] == 'B' && data[1] == 'M') return Bmp(data, size, width, height);
+ImageFormat DecodedFormat(const unsigned char* data, std::size_t size) {
+    if (!data || size < 4) return ImageFormat::kOther;
+    if (data[0] == 'B' && data[1] == 'M') return ImageFormat::kBmp;
     if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0))
-        return Gif(data, size, width, height);
-    if (data[0] == 0xFF && data[1] == 0xD8) return Jpeg(data, size, width, height);
+        return ImageFormat::kGif;
+    if (data[0] == 0xFF && data[1] == 0xD8) return ImageFormat::kJpeg;
+    return ImageFormat::kOther;
+}
+
+bool DeclaredImageSize(const unsigned char* data, std::size_t size, unsigned* width, unsigned* height) {
+    switch (DecodedFormat(data, size)) {
+    case ImageFormat::kBmp: return Bmp(data, size, width, height);
+    case ImageFormat::kGif: return Gif(data, size, width, height);
+    case ImageFormat::kJpeg: return Jpeg(data, size, width, height);
+    case ImageFormat::kOther: break;
+    }
     return false;
 }
 

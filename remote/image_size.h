@@ -7,6 +7,12 @@
 constexpr unsigned kMaxImageSide = 16384;
 constexpr unsigned long long kMaxImagePixels = 16777216;  // 4096 x 4096
 
+// The files the shell hands to the picture decoder, told by their first
+// bytes, whatever their names say. Windows' decoder makes pictures of icons
+// and metafiles too, but no bitmaps, and reads no PNG.
+enum class ImageFormat { kOther, kBmp, kGif, kJpeg };
+ImageFormat DecodedFormat(const unsigned char* data, std::size_t size);
+
 // The size of a BMP, GIF (its screen or its first frame, whichever reaches
 // further) or JPEG (its first frame); false for any other file, or a header
 // too short to tell.

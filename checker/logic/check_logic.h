@@ -64,7 +64,9 @@ std::string ConnectionError(unsigned long code, const std::string& host, unsigne
 
 enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup, Gzip };
 
-// What an image file is, read from its first bytes, whatever its name says.
+// What an image file is, read from its first bytes, whatever its name says:
+// a BMP, GIF or JPEG as the shell tells them (DecodedFormat), else by the
+// first bytes of other formats.
 struct FileFormat {
     FileKind kind = FileKind::Unknown;
     int bmpBits = 0;              // BMP: bits per pixel
@@ -75,10 +77,6 @@ FileFormat SniffFormat(const std::string& bytes);
 // The format for a report line: "BMP-24", "BMP-8-RLE", "GIF", "GIF-transparent",
 // "JPEG", "PNG", ...
 std::string FormatName(const FileFormat& format);
-// BMP, GIF and JPEG: the files the shell reads. Windows' picture decoder
-// makes other kinds of picture of icons and metafiles, and reads no PNG,
-// whatever a local decoder does.
-bool IsSkinFormat(FileKind kind);
 // Why the shell makes no picture of a file of another format, in words: the
 // format it is ("not PNG"), "gzip-compressed data", or for a file of no
 // known format its first bytes, "not a picture (it starts 7B 0A 20 20)".

@@ -23,15 +23,19 @@ bool StartsWith(const std::string& bytes, const char* prefix, std::size_t length
 
 FileFormat SniffFormat(const std::string& bytes) {
     FileFormat f;
-    if (StartsWith(bytes, "BM", 2) && bytes.size() >= 34) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const ImageFormat decoded = DecodedFormat(data, bytes.size());
+    if (decoded == ImageFormat::kBmp) {
         f.kind = FileKind::Bmp;
-        const std::uint32_t header = LittleEndian(bytes, 14, 4);
-        f.bmpBits = static_cast<int>(LittleEndian(bytes, header == 12 ? 24 : 28, 2));
-        f.bmpRunLength = header >= 40 && (LittleEndian(bytes, 30, 4) == 1 || LittleEndian(bytes, 30, 4) == 2);
-    } else if (StartsWith(bytes, "GIF87a", 6) || StartsWith(bytes, "GIF89a", 6)) {
+        if (bytes.size() >= 34) {
+            const std::uint32_t header = LittleEndian(bytes, 14, 4);
+            f.bmpBits = static_cast<int>(LittleEndian(bytes, header == 12 ? 24 : 28, 2));
+            f.bmpRunLength = header >= 40 && (LittleEndian(bytes, 30, 4) == 1 || LittleEndian(bytes, 30, 4) == 2);
+        }
+    } else if (decoded == ImageFormat::kGif) {
         f.kind = FileKind::Gif;
-        GifFirstFrame(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &f.gifTransparent);
-    } else if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
+        GifFirstFrame(data, bytes.size(), &f.gifTransparent);
+    } else if (decoded == ImageFormat::kJpeg) {
         f.kind = FileKind::Jpeg;
     } else if (StartsWith(bytes, "\x89PNG", 4)) {
         f.kind = FileKind::Png;
@@ -67,10 +71,6 @@ std::string FormatName(const FileFormat& f) {
     case FileKind::Unknown: break;
     }
     return "unknown";
-}
-
-bool IsSkinFormat(FileKind kind) {
-    return kind == FileKind::Bmp || kind == FileKind::Gif || kind == FileKind::Jpeg;
 }
 
 std::string WhyRefused(const std::string& bytes, const FileFormat& format) {
