@@ -50,11 +50,6 @@ FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std
 check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 // A copy of a picture as the shell shows it on a display of that DPI.
 UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi);
-// The 4 KiB chunks in which the shell reads a body of that many bytes: each
-// read waits until its chunk is full, except at the end.
-inline std::size_t Chunks(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
-// The pauses of a fetch that made that many reads: one before each but the first.
-inline std::size_t Pauses(const FetchResult& fetched) { return fetched.reads > 0 ? fetched.reads - 1 : 0; }
 inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
 
 // What the shell got for one parameter.

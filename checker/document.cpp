@@ -90,7 +90,7 @@ int Checker::Run() {
     content_ = doc_.lowerText;
     ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", options_.url.c_str(),
                static_cast<std::size_t>(fetched.length), fetched.ms);
-    budget_.push_back({"DOCUMENT", true, fetched.length, Pauses(fetched), 1 + fetched.redirects});
+    budget_.push_back({"DOCUMENT", true, fetched.length, fetched.pauses, 1 + fetched.redirects});
     if (content_.find("<korvane>") != std::string::npos)
         Warn("remove the inner <korvane>",
              "KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");

@@ -58,7 +58,7 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
     // whether the picture then decodes or not.
     if (fetched.answered)
         budget_.push_back({name, fetched.status == 200, fetched.status == 200 ? fetched.length : 0,
-                           fetched.status == 200 ? Pauses(fetched) : 0, 1 + fetched.redirects});
+                           fetched.status == 200 ? fetched.pauses : 0, 1 + fetched.redirects});
     const std::string body = fetched.body ? std::string(fetched.body.get(), fetched.length) : "";
     got.bitmap.reset(Accepted(fetched) ? DecodeImage(body.data(), fetched.length) : nullptr);
     got.present = static_cast<bool>(got.bitmap);
@@ -122,18 +122,18 @@ void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Im
     Warn("save it as GIF",
          "%s: %zu KiB as BMP but %zu KiB as GIF with the same pixels: the shell would pause %zu ms less at start-up "
          "(%zu chunks of 4 KiB down to %zu)",
-         name, Kib(bmpBytes), Kib(gifBytes), (Chunks(bmpBytes) - Chunks(gifBytes)) * kPauseAfterChunkMs,
-         Chunks(bmpBytes), Chunks(gifBytes));
+         name, Kib(bmpBytes), Kib(gifBytes), (ChunksOf(bmpBytes) - ChunksOf(gifBytes)) * kPauseAfterChunkMs,
+         ChunksOf(bmpBytes), ChunksOf(gifBytes));
 }
 
 void Checker::Budget() {
     std::size_t bytes = 0, chunks = 0, pauses = 0;
     for (const Download& d : budget_) {
         if (!d.read) continue;
-        ReportLine("BUDGET %s bytes=%zu chunks=%zu pause=%zums", d.name.c_str(), d.bytes, Chunks(d.bytes),
+        ReportLine("BUDGET %s bytes=%zu chunks=%zu pause=%zums", d.name.c_str(), d.bytes, ChunksOf(d.bytes),
                    d.pauses * kPauseAfterChunkMs);
         bytes += d.bytes;
-        chunks += Chunks(d.bytes);
+        chunks += ChunksOf(d.bytes);
         pauses += d.pauses;
     }
     ReportLine("BUDGET TOTAL bytes=%zu chunks=%zu pause=%zums", bytes, chunks, pauses * kPauseAfterChunkMs);

@@ -27,9 +27,11 @@ void ReadBody(HttpResponse& response, FetchResult& fetched) {
     const long long announced = response.announcedLength;
     std::uint32_t pos = 0;
     char scratch[kReadChunkBytes];
-    while (announced < 0 || pos < announced) {
-        if (fetched.reads > 0) Sleep(kPauseAfterChunkMs);
-        ++fetched.reads;
+    for (bool first = true; announced < 0 || pos < announced; first = false) {
+        if (!first) {
+            Sleep(kPauseAfterChunkMs);
+            ++fetched.pauses;
+        }
         // Never more than is still announced: a read that asks past the end
         // would wait to learn that nothing follows.
         const DWORD wanted = announced < 0 ? kReadChunkBytes

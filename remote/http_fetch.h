@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "common/handles.h"
@@ -9,6 +10,9 @@ constexpr std::uint32_t kReadChunkBytes = 4096;
 // The pause before every read of a body but its first; the checker counts it
 // into each file's cost.
 constexpr std::uint32_t kPauseAfterChunkMs = 5;
+// The reads of a body of that many bytes whose length was announced: a
+// chunk each, the last one short.
+constexpr std::size_t ChunksOf(std::size_t bytes) { return (bytes + kReadChunkBytes - 1) / kReadChunkBytes; }
 
 // One GET of the shell's, with all that came back: the shell keeps only a
 // body it takes (TakeBody); the checker reports the rest.
@@ -22,7 +26,7 @@ struct FetchResult {
     std::uint32_t length = 0;
     bool overCap = false;  // longer than kMaxBodyBytes: read one byte past it
     bool cut = false;      // a read failed, or fewer bytes came than announced
-    std::uint32_t reads = 0;  // of the body, each but the first after a pause
+    std::uint32_t pauses = 0;  // made while reading the body
     int redirects = 0;        // each one more round trip
     double ms = 0;         // from the request to the body's end, pauses included
 };
