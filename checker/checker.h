@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,20 +58,6 @@ struct Reading {
     COLORREF colour = 0;
     UniqueBitmap bitmap;
     int width = 0, height = 0;
-};
-
-// The context text that the shell's error box would show stays as it is
-// while the checker looks parameters up of its own accord.
-class KeptContext {
-public:
-    explicit KeptContext(CRemoteParams& doc) : doc_(doc) { std::memcpy(saved_, doc.contextText, sizeof saved_); }
-    ~KeptContext() { std::memcpy(doc_.contextText, saved_, sizeof saved_); }
-    KeptContext(const KeptContext&) = delete;
-    KeptContext& operator=(const KeptContext&) = delete;
-
-private:
-    CRemoteParams& doc_;
-    char saved_[sizeof CRemoteParams::contextText];
 };
 
 class Checker {

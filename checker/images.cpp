@@ -44,7 +44,7 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
     if (!hadPath && !imagesPathReported_) {
         // The first image load is where the shell looks the folder up.
         imagesPathReported_ = true;
-        const KeptContext kept(doc_);
+        const KeptLookupState kept(doc_);
         Reading path;
         Read(kImagesPathRule, path);
     }

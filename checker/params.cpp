@@ -64,7 +64,7 @@ void Checker::Read(const ParamRule& rule, Reading& got) {
 }
 
 bool Checker::FullValue(const char* name, std::string* value) {
-    const KeptContext kept(doc_);
+    const KeptLookupState kept(doc_);
     std::vector<char> buffer(kMaxBodyBytes + 2);
     const bool present = doc_.GetParamString(name, buffer.data(), buffer.size()) != nullptr;
     if (present && value) *value = buffer.data();

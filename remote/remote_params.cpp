@@ -139,9 +139,7 @@ bool CRemoteParams::ImageUrl(const char* name, char (&url)[kValueCapacity]) {
 }
 
 std::vector<StartupImage> StartupImages(CRemoteParams& doc) {
-    char context[sizeof doc.contextText], folder[sizeof doc.imagesPath];
-    std::memcpy(context, doc.contextText, sizeof context);
-    std::memcpy(folder, doc.imagesPath, sizeof folder);
+    const KeptLookupState kept(doc);
     std::vector<StartupImage> images;
     std::vector<const char*> present;  // what a later lookup's onlyAfter may name
     for (const ParamRule& rule : kLookupOrder) {
@@ -159,8 +157,6 @@ std::vector<StartupImage> StartupImages(CRemoteParams& doc) {
         if (got) present.push_back(rule.name);
         else if (rule.stops) break;
     }
-    std::memcpy(doc.contextText, context, sizeof context);
-    std::memcpy(doc.imagesPath, folder, sizeof folder);
     return images;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "remote/skin_params.h"
@@ -47,6 +48,28 @@ public:
 
     CRemoteParams(const CRemoteParams&) = delete;
     CRemoteParams& operator=(const CRemoteParams&) = delete;
+};
+
+// Lookups made on the side, where the shell itself looks nothing up: the
+// context text that the error box would show and the image folder are as
+// they were once the holder goes.
+class KeptLookupState {
+public:
+    explicit KeptLookupState(CRemoteParams& doc) : doc_(doc) {
+        std::memcpy(context_, doc.contextText, sizeof context_);
+        std::memcpy(folder_, doc.imagesPath, sizeof folder_);
+    }
+    ~KeptLookupState() {
+        std::memcpy(doc_.contextText, context_, sizeof context_);
+        std::memcpy(doc_.imagesPath, folder_, sizeof folder_);
+    }
+    KeptLookupState(const KeptLookupState&) = delete;
+    KeptLookupState& operator=(const KeptLookupState&) = delete;
+
+private:
+    CRemoteParams& doc_;
+    char context_[sizeof CRemoteParams::contextText];
+    char folder_[sizeof CRemoteParams::imagesPath];
 };
 
 // A picture that start-up asks for, by the parameter that names it.
