@@ -87,7 +87,7 @@ private:
     void StopWithParameterError();
     void Geometry();
     void Preview();
-    check::Image SplashPicture();
+    UniqueBitmap SplashPicture();
 
     Options options_;
     CRemoteParams doc_;
@@ -99,7 +99,13 @@ private:
     std::string verdictText_;
 
     std::vector<Reading> readings_ = std::vector<Reading>(kLookupOrder.size());
-    std::vector<check::Placed> buttons_;
+    // The buttons the shell creates, where they stand at the display's DPI.
+    struct Placed {
+        std::string label;
+        check::Rect rect;
+        HBITMAP normal;  // its picture as drawn, a reading's
+    };
+    std::vector<Placed> buttons_;
     // Every request the shell makes at start-up, the document first.
     struct Download {
         std::string name;
@@ -109,7 +115,8 @@ private:
         int trips;  // the request and each redirect
     };
     std::vector<Download> budget_;
+    // The skin as the window shows it, when its pixels could be read.
     check::Image skinPixels_;
     check::CutMask mask_;
-    bool haveMask_ = false;
+    UniqueRegion outline_;
 };

@@ -147,7 +147,9 @@ void Checker::Button(const ButtonSpec& spec) {
             Warn(sameSize, "%s: %dx%d is smaller than the %dx%d normal image: the rest keeps the last picture",
                  name, image.width, image.height, normal.width, normal.height);
     }
-    const int dpi = options_.dpi, width = ScaleToDpi(normal.width, dpi), height = ScaleToDpi(normal.height, dpi);
-    buttons_.push_back({spec.label, check::Rect{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), width, height},
-                        ReadPixels(PictureAtDpi(normal.bitmap.get(), dpi).get(), width, height)});
+    const int dpi = options_.dpi;
+    buttons_.push_back({spec.label,
+                        check::Rect{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), ScaleToDpi(normal.width, dpi),
+                                    ScaleToDpi(normal.height, dpi)},
+                        normal.bitmap.get()});
 }

@@ -5,6 +5,7 @@
 
 #include "checker/checker.h"
 #include "checker/report.h"
+#include "common/dib.h"
 #include "controls/loader_win.h"
 #include "controls/window_skin.h"
 
@@ -12,24 +13,20 @@ namespace {
 
 std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight); }
 
-// Which pixels of a width by height picture the outline leaves out.
-check::CutMask MaskOf(HRGN region, int width, int height) {
-    check::CutMask mask;
-    mask.width = width;
-    mask.height = height;
-    mask.px.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 1);
-    const DWORD size = GetRegionData(region, 0, nullptr);
-    std::vector<char> data(size ? size : 1);
-    auto* rgn = reinterpret_cast<RGNDATA*>(data.data());
-    if (size && GetRegionData(region, size, rgn) == size) {
-        const RECT* rects = reinterpret_cast<const RECT*>(rgn->Buffer);
-        for (DWORD i = 0; i < rgn->rdh.nCount; ++i) {
-            for (LONG y = std::max<LONG>(rects[i].top, 0); y < rects[i].bottom && y < height; ++y)
-                for (LONG x = std::max<LONG>(rects[i].left, 0); x < rects[i].right && x < width; ++x)
-                    mask.at(x, y) = 0;
-        }
+// Which pixels of a width by height picture the outline leaves out: the
+// outline painted black on white, the cut what stays white.
+check::CutMask MaskOf(HRGN outline, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = Dib32Header(width, height);
+    void* bits = nullptr;
+    UniqueBitmap canvas(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+        UniqueDC dc(CreateCompatibleDC(nullptr));
+        SelectedObject selected(dc.get(), canvas.get());
+        PatBlt(dc.get(), 0, 0, width, height, WHITENESS);
+        FillRgn(dc.get(), outline, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    return mask;
+    return ReadPixels(canvas.get(), width, height);
 }
 
 }  // namespace
@@ -86,33 +83,35 @@ void Checker::Geometry() {
         ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
         return;
     }
-    skinPixels_ = ReadPixels(skin.bitmap.get(), skin.width, skin.height);
-    // The shell's own outline, cut from the picture as drawn.
-    UniqueRegion region(BuildSkinRegion(skin.bitmap.get(), skin.width, skin.height));
-    if (!region || skinPixels_.px.empty()) {
+    // The shell's own outline, cut from the picture as drawn, and the pixels
+    // of both as the window shows them.
+    UniqueRegion outline(BuildSkinRegion(skin.bitmap.get(), skin.width, skin.height));
+    auto read = [&](HBITMAP picture, int width, int height) {
+        skinPixels_ = ReadPixels(picture, width, height);
+        mask_ = MaskOf(outline.get(), width, height);
+        return !skinPixels_.px.empty() && !mask_.px.empty();
+    };
+    if (!outline || !read(skin.bitmap.get(), skin.width, skin.height)) {
         // Within the side limits only too many pieces fail the outline.
-        if (!region)
+        if (!outline)
             Warn("draw the key colour in whole areas, not dotted or dithered",
                  "SKIN: the outline would take more than %zu rectangles: the shell shows \"%s\" and ends",
                  kMaxSkinRects, kSkinError);
         Stop(kSkinError);
         return;
     }
-    mask_ = MaskOf(region.get(), skin.width, skin.height);
     // A smoothed edge is the drawing's: it is looked for before any scaling.
     const check::Fringe fringe = check::FindFringe(skinPixels_, mask_);
     if (dpi != kBaseDpi) {
-        region.reset(ScaleSkinRegion(region.get(), dpi));
-        skinPixels_ = ReadPixels(PictureAtDpi(skin.bitmap.get(), dpi).get(), w, h);
-        if (!region || skinPixels_.px.empty()) {
+        outline.reset(ScaleSkinRegion(outline.get(), dpi));
+        if (!outline || !read(PictureAtDpi(skin.bitmap.get(), dpi).get(), w, h)) {
             ReportLine("GEOMETRY pixels not checked: the skin cannot be scaled to %d DPI", dpi);
             return;
         }
-        mask_ = MaskOf(region.get(), w, h);
     }
-    haveMask_ = true;
+    outline_ = std::move(outline);
     long long cut = 0;
-    for (std::uint8_t c : mask_.px) cut += c;
+    for (std::uint32_t c : mask_.px) cut += c != 0;
     ReportLine("GEOMETRY SKIN size=%dx%d key=%s cut=%lld", w, h,
                Hex6(skinPixels_.at(0, 0)).c_str(), cut);
     if (cut == static_cast<long long>(w) * h)

@@ -10,21 +10,17 @@
 
 namespace check {
 
-// Pixels row by row from the top: colours as 0x00RRGGBB (Image), or for a
-// skin 1 where a pixel is cut away and 0 where it is kept (CutMask).
-template <typename T>
-struct Grid {
+// Pixels row by row from the top, as 0x00RRGGBB; for a skin's outline
+// (CutMask) not 0 where a pixel is cut away and 0 where it is kept.
+struct Image {
     int width = 0;
     int height = 0;
-    std::vector<T> px;
-    std::size_t index(int x, int y) const {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    std::vector<std::uint32_t> px;
+    std::uint32_t at(int x, int y) const {
+        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
     }
-    T at(int x, int y) const { return px[index(x, y)]; }
-    T& at(int x, int y) { return px[index(x, y)]; }
 };
-using Image = Grid<std::uint32_t>;
-using CutMask = Grid<std::uint8_t>;
+using CutMask = Image;
 
 // ---- Values (values.cpp, connection_words.cpp) ----------------------------
 
@@ -126,36 +122,6 @@ std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height)
 
 // ---- Pictures (pictures.cpp) -----------------------------------------------
 
-constexpr std::uint32_t kCheckerLight = 0xFFFFFF;
-constexpr std::uint32_t kCheckerDark = 0xC0C0C0;
-constexpr int kCheckerSquare = 8;
-constexpr std::uint32_t kBrowserOutline = 0xFF0000;
-constexpr std::uint32_t kStatusOutline = 0x0000FF;
-
-// The checkerboard colour that shows a cut-away pixel.
-std::uint32_t CheckerAt(int x, int y);
-
-// A picture where it stands: a button's normal image in the main window.
-struct Placed {
-    std::string label;
-    Rect rect;
-    Image picture;
-};
-
-// The main window as the shell would compose it: the skin, cut-away pixels
-// as a checkerboard, each button's picture where the window shows it (the
-// window's outline clips its children), and the browser and status
-// rectangles outlined on top. browser and status may be null.
-Image ComposePreview(const Image& skin, const CutMask& mask, const std::vector<Placed>& buttons, const Rect* browser,
-                     const Rect* status);
-
-// r's outline in colour, as far as it lies on the picture; r may be null.
-void DrawOutline(Image& picture, const Rect* r, std::uint32_t colour);
-
-// left and right side by side with gap pixels between them, tops aligned,
-// on the checkerboard.
-Image Beside(const Image& left, const Image& right, int gap);
-
 // The kept pixels along the outline (beside a cut-away one), and how many of
 // them blend the key colour into the colour further in: a smoothed edge,
 // which stays in the window as a fringe of the key colour.
@@ -164,8 +130,6 @@ struct Fringe {
 };
 Fringe FindFringe(const Image& skin, const CutMask& mask);
 
-// A bottom-up 24-bit BMP file of the image.
-std::string EncodeBmp24(const Image& image);
 // A GIF file of the image (one colour table, LZW, no transparency); "" when
 // it has more than 256 colours. The checker weighs a BMP against it, and the
 // tests make their GIF files with it.

@@ -2,9 +2,12 @@
 // the document in, its exit code and the lines it must print out.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 #include <sstream>
 
+#include "common/handles.h"
+#include "support/images.h"
 #include "support/scenario.h"
 #include "support/shell.h"
 
@@ -12,17 +15,39 @@ namespace {
 
 using namespace std::string_literals;
 
-// The checker's output lines and, last, "exit N".
+std::string Hex(COLORREF c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+    return text;
+}
+
+// The checker's output lines, "pixel X,Y RRGGBB" for each pixel of
+// preview.bmp that the row asks about, and, last, "exit N".
 std::vector<std::string> RunCheck(const Scenario& s) {
     std::vector<std::string> args, lines;
     PrepareSite(s, &args);
+    DeleteFileA("preview.bmp");
     ShellProcess checker(CheckerExe(), args);
     DWORD code = 0;
     if (!checker.waitForExit(60000, &code)) return {"exit timeout"};
     std::istringstream out(checker.output());
     for (std::string line; std::getline(out, line);) lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    UniqueBitmap preview(Decoded(ReadFileBytes("preview.bmp")));
+    UniqueDC dc(CreateCompatibleDC(nullptr));
+    SelectedObject selected(dc.get(), preview.get());
+    for (const std::string& want : s.expect) {
+        int x = 0, y = 0;
+        if (preview && std::sscanf(want.c_str(), "pixel %d,%d", &x, &y) == 2)
+            lines.push_back("pixel " + std::to_string(x) + "," + std::to_string(y) + " " + Hex(GetPixel(dc.get(), x, y)));
+    }
     lines.push_back("exit " + std::to_string(code));
     return lines;
+}
+
+// A picture's colour as a pixel line gives it.
+std::string Colour(const std::string& kind) {
+    const std::uint32_t rgb = KindColour(kind);
+    return Hex(RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
 }
 
 const Params kWorking = {{"SKIN", "skin-301x201.bmp"},      {"APP_BROWSER_RECT", "10,30,281,120"},
@@ -155,8 +180,12 @@ const Scenario kChecks[] = {
      {"--timeout", "4294968", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [200000, 1000]})"}}},
     {"a server that never finishes", kWorking, {"exit 1", "VERDICT 1 check stopped after 2 s: *"},
      {"--timeout", "2", "{doc}"}, {{"img/skin-301x201.bmp", R"({"trickle": [1000, 1000]})"}}},
+    // The skin's hole and the room beside the splash checkered; the outlines in red and blue; each picture in place.
     {"a preview shows the window and the splash", kWorking,
-     {"exit 0", "PREVIEW file=preview.bmp size=609x201 splash=309,0"}, {"--preview", "preview.bmp", "{doc}"}},
+     {"exit 0", "PREVIEW file=preview.bmp size=609x201 splash=309,0", "pixel 150,108 C0C0C0", "pixel 303,96 C0C0C0",
+      "pixel 5,100 2850C8", "pixel 10,30 FF0000", "pixel 269,194 0000FF", "pixel 338,179 0000FF",
+      "pixel 275,10 " + Colour("n"), "pixel 459,100 " + Colour("loader")},
+     {"--preview", "preview.bmp", "{doc}"}},
     // The shell's own scaling: edges rounded, pictures and the outline at 1.5 times.
     {"the geometry and the preview at 144 DPI", kWorking,
      {"exit 0", "GEOMETRY WINDOW x=286 y=233 size=452x302 centred", "GEOMETRY LOADER x=287 y=234 size=450x300 strip=45,270,360x30",

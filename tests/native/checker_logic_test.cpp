@@ -41,27 +41,11 @@ TEST(CheckerGeometry, PlacementsAtTheEdgesOfTheRange) {
     EXPECT_EQ(MoveClearOf(Rect{0, 0, 10, 10}, Rect{0, 0, 301, 201}, 301, 201), "");
 }
 
-TEST(CheckerPreview, ComposedPictureAndItsFile) {
-    Image skin{20, 10, {}};
-    for (int i = 0; i < 200; ++i) skin.px.push_back(0x101010u * static_cast<std::uint32_t>(i % 7));
-    CutMask mask{20, 10, std::vector<std::uint8_t>(200, 0)};
-    mask.px[0] = mask.px[9 * 20 + 19] = 1;
-    const Image button{3, 2, std::vector<std::uint32_t>(6, 0x00AB00)};
-    const Rect browser{-3, 4, 10, 100};
-    const Image out = ComposePreview(skin, mask, {{"", Rect{18, 8, 3, 2}, button}}, &browser, nullptr);
-    EXPECT_EQ(out.at(19, 9), CheckerAt(19, 9)) << "the button does not show over a cut";
-    EXPECT_TRUE(out.at(19, 8) == 0x00AB00u && out.at(6, 9) == kBrowserOutline && out.at(0, 5) == skin.at(0, 5));
-    const Image both = Beside(button, skin, 1);
-    EXPECT_TRUE(both.width == 24 && both.at(3, 0) == CheckerAt(3, 0) && both.at(0, 5) == CheckerAt(0, 5));
-    // Extreme rectangles lie wholly off the picture: they leave it as it is.
-    const Rect huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, far{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
-    EXPECT_EQ(ComposePreview(skin, mask, {{"", Rect{INT_MIN, INT_MAX, 3, 2}, button}}, &huge, &far).px,
-              ComposePreview(skin, mask, {}, nullptr, nullptr).px);
-
-    const std::string bmp = EncodeBmp24(Image{3, 2, {1, 2, 3, 4, 5, 0x101112}});
-    // Bottom row first, blue green red, rows padded to four bytes.
-    EXPECT_EQ(bmp.substr(54, 12), std::string("\x04\0\0\x05\0\0\x12\x11\x10\0\0\0", 12));
-    EXPECT_EQ(BmpPromisedBytes(bmp.substr(0, 60)), static_cast<long long>(bmp.size()));
+TEST(CheckerReading, TheRowsABmpHeaderPromises) {
+    // The headers of a 3x2 24-bit BMP, whose rows of 12 bytes follow them.
+    const std::string bmp =
+        std::string("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x18\0", 30) + std::string(24, '\0');
+    EXPECT_EQ(BmpPromisedBytes(bmp), 78);
     std::string huge32 = bmp;  // 0x7FFFFFFF x -0x7FFFFFFF pixels of 32 bits
     huge32.replace(18, 8, std::string("\xFF\xFF\xFF\x7F\x01\0\0\x80", 8));
     huge32[28] = 32;
