@@ -47,7 +47,6 @@ std::string OptionProblem(const std::string& arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ReportInit();
     Options options;
     std::vector<char*> positional = {argv[0]};
     for (int i = 1; i < argc; ++i) {

@@ -98,7 +98,9 @@ void Checker::ValueNotes(const ParamRule& rule, const std::string& value, const 
     const char* name = rule.name;
     const std::string quoted = Quoted(value);
     if (rule.kind == ParamKind::kText) {
-        if (check::LeavesHttps(options_.url, value))
+        UrlParts document, named;
+        if (SplitUrl(options_.url.c_str(), &document) && document.secure && SplitUrl(value.c_str(), &named) &&
+            !named.secure)
             Warn("serve it over https too", "%s: the document comes over https but this is plain http: what comes "
                  "from it can be read and changed on the way", name);
         if (std::strcmp(name, param::kNavigateTo) == 0 && !IsWebAddress(value.c_str()))

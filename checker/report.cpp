@@ -4,27 +4,22 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+#include <mutex>
 
 #include "checker/checker.h"
 
 namespace {
-CRITICAL_SECTION outputLock;
-}
 
-void ReportInit() { InitializeCriticalSection(&outputLock); }
-
-namespace {
+std::mutex outputLock;
 
 void WriteLine(const char* prefix, const char* format, va_list args, const char* suffix) {
-    EnterCriticalSection(&outputLock);
+    const std::lock_guard<std::mutex> hold(outputLock);
     std::fputs(prefix, stdout);
     std::vfprintf(stdout, format, args);
     std::fputs(suffix, stdout);
     std::fputc('\n', stdout);
     // Line by line, so that whatever stops the check leaves complete lines.
     std::fflush(stdout);
-    LeaveCriticalSection(&outputLock);
 }
 
 }  // namespace
@@ -44,7 +39,7 @@ void Warn(const std::string& fix, const char* format, ...) {
 }
 
 void ReportFinalLineAndExit(const std::string& line, int code) {
-    EnterCriticalSection(&outputLock);
+    outputLock.lock();
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -53,7 +48,11 @@ void ReportFinalLineAndExit(const std::string& line, int code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
-std::string Quoted(const std::string& value) { return "\"" + check::ShortenForReport(value) + "\""; }
+std::string Quoted(const std::string& value) {
+    constexpr std::size_t kShown = 160;
+    if (value.size() <= kShown) return "\"" + value + "\"";
+    return "\"" + value.substr(0, kShown) + "...(" + std::to_string(value.size()) + " characters)\"";
+}
 
 std::string Hex6(std::uint32_t rgb) {
     char text[8];

@@ -3,7 +3,6 @@
 #pragma once
 #include <string>
 
-void ReportInit();
 void ReportLine(const char* format, ...)
 #ifdef __GNUC__
     __attribute__((format(gnu_printf, 1, 2)))
@@ -20,5 +19,6 @@ void Warn(const std::string& fix, const char* format, ...)
 // being written; used by the watchdog thread.
 [[noreturn]] void ReportFinalLineAndExit(const std::string& line, int code);
 
-// A value in double quotes, shortened when it is very long.
+// A value in double quotes; a very long one shortened, with a note of its
+// full length.
 std::string Quoted(const std::string& value);

@@ -29,16 +29,10 @@ using CutMask = Image;
 bool IsPlainInteger(const std::string& token);
 
 bool IsSixHexDigits(const std::string& text);
-// Whether a URL named by an https document is plain http.
-bool LeavesHttps(const std::string& documentUrl, const std::string& url);
 
 // A flag value that reads as false although its author most likely meant
 // yes ("yes", "1", "on", ...).
 bool LooksAffirmative(const std::string& value);
-
-// At most maxChars characters of value for a report line, with a note of
-// the full length when it was shortened.
-std::string ShortenForReport(const std::string& value, std::size_t maxChars = 160);
 
 // A token that holds more than one run of digits ("50 20", "50;20"): two
 // numbers that the author did not separate with a comma.

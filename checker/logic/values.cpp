@@ -51,10 +51,6 @@ bool IsPlainInteger(const std::string& token) {
     return true;
 }
 
-bool LeavesHttps(const std::string& documentUrl, const std::string& url) {
-    return LowerCopy(documentUrl.substr(0, 8)) == "https://" && LowerCopy(url.substr(0, 7)) == "http://";
-}
-
 bool IsSixHexDigits(const std::string& text) {
     if (text.size() != 6) return false;
     for (char c : text) {
@@ -71,11 +67,6 @@ bool LooksAffirmative(const std::string& value) {
         if (v == yes) return true;
     }
     return false;
-}
-
-std::string ShortenForReport(const std::string& value, std::size_t maxChars) {
-    if (value.size() <= maxChars) return value;
-    return value.substr(0, maxChars) + "...(" + std::to_string(value.size()) + " characters)";
 }
 
 bool LooksLikeSeveralNumbers(const std::string& token) {
