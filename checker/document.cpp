@@ -13,12 +13,16 @@ std::string NoAnswer(const FetchResult& fetched, const std::string& url) {
 }
 
 FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what) {
-    if (!fetched.answered) return {NoAnswer(fetched, url), "check that the server in IMAGES_PATH is up and reachable"};
-    if (fetched.status != 200)
+    switch (RefusalOf(fetched)) {
+    case Refusal::kNoAnswer:
+        return {NoAnswer(fetched, url), "check that the server in IMAGES_PATH is up and reachable"};
+    case Refusal::kStatus:
         return {"the server answered " + std::to_string(fetched.status), "put the file at that URL or correct its name"};
-    if (fetched.overCap) return {"the " + what + " is larger than 1 MiB", "make it smaller, as GIF for example"};
-    if (fetched.cut)
+    case Refusal::kOverCap: return {"the " + what + " is larger than 1 MiB", "make it smaller, as GIF for example"};
+    case Refusal::kCut:
         return {"the server sent less than the whole " + what, "check the server: the shell takes only whole files"};
+    case Refusal::kTaken: break;
+    }
     if (fetched.length == 0) return {"the " + what + " is empty", "upload it again"};
     return {"", ""};
 }

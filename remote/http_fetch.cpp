@@ -77,8 +77,12 @@ FetchResult FetchUrl(const char* url, bool anyStatus) {
     return fetched;
 }
 
-bool Accepted(const FetchResult& fetched) {
-    return fetched.answered && fetched.status == 200 && fetched.body && !fetched.overCap && !fetched.cut;
+Refusal RefusalOf(const FetchResult& fetched) {
+    if (!fetched.answered) return Refusal::kNoAnswer;
+    if (fetched.status != 200) return Refusal::kStatus;
+    if (fetched.overCap) return Refusal::kOverCap;
+    if (fetched.cut) return Refusal::kCut;
+    return Refusal::kTaken;
 }
 
 char* TakeBody(FetchResult& fetched, std::uint32_t* length) {

@@ -34,8 +34,12 @@ struct FetchResult {
 // Fetches url, reading the body of a 200 answer, or of any answer when
 // anyStatus is set, in chunks with the shell's pauses.
 FetchResult FetchUrl(const char* url, bool anyStatus = false);
-// Whether the shell takes the body: status 200, whole, within the cap.
-bool Accepted(const FetchResult& fetched);
+// Why the shell refuses what a fetch brought, the first reason found; kTaken
+// for status 200, the body whole and within the cap.
+enum class Refusal { kTaken, kNoAnswer, kStatus, kOverCap, kCut };
+Refusal RefusalOf(const FetchResult& fetched);
+// Whether the shell takes the body: not refused, and held.
+inline bool Accepted(const FetchResult& fetched) { return RefusalOf(fetched) == Refusal::kTaken && fetched.body; }
 // The body that the shell takes, handed over to the caller; null otherwise.
 // *length is its size, 0 when there is none.
 char* TakeBody(FetchResult& fetched, std::uint32_t* length);
