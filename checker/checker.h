@@ -36,8 +36,6 @@ struct Options {
 };
 
 std::string Hex6(std::uint32_t rgb);
-// Why a fetch got no answer, in words.
-std::string NoAnswer(const FetchResult& fetched, const std::string& url);
 // Why the shell takes no body from a fetch of a "document" or "file", in
 // words ("" when it takes the body), and how to put that right for a picture.
 struct FetchFault {
@@ -73,9 +71,6 @@ private:
     void Button(const ButtonSpec& spec);
 
     void Read(const ParamRule& rule, Reading& got);
-    // The full value of a parameter whatever its length, without disturbing
-    // the context text that the shell's error box would show.
-    bool FullValue(const char* name, std::string* value);
     void RawNotes(const ParamRule& rule);
     void ValueNotes(const ParamRule& rule, const std::string& value, const Reading& got);
     // The picture of an image parameter with a file name, as LoadRemoteImage

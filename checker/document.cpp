@@ -6,11 +6,16 @@
 #include "checker/report.h"
 #include "remote/url_split.h"
 
+namespace {
+
+// Why a fetch got no answer, in words.
 std::string NoAnswer(const FetchResult& fetched, const std::string& url) {
     UrlParts parts;
     if (fetched.error == 0 || !SplitUrl(url.c_str(), &parts)) return "not an http or https URL the shell can fetch";
     return check::ConnectionError(fetched.error, parts.host, parts.port);
 }
+
+}  // namespace
 
 FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what) {
     switch (RefusalOf(fetched)) {
@@ -95,7 +100,7 @@ int Checker::Run() {
     ReportLine("DOCUMENT url=%s status=200 bytes=%zu ms=%.0f", options_.url.c_str(),
                static_cast<std::size_t>(fetched.length), fetched.ms);
     budget_.push_back({"DOCUMENT", true, fetched.length, fetched.pauses, 1 + fetched.redirects});
-    if (content_.find("<korvane>") != std::string::npos)
+    if (check::CountOpeningTags(content_, param::kRoot) > 0)
         Warn("remove the inner <korvane>",
              "KORVANE: a second <korvane> inside the root element: the first </korvane> ends it");
     UnknownTags();

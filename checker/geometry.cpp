@@ -18,8 +18,7 @@ std::string ScreenSize() { return std::to_string(kScreenWidth) + "x" + std::to_s
 check::CutMask MaskOf(HRGN outline, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader = Dib32Header(width, height);
-    void* bits = nullptr;
-    UniqueBitmap canvas(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap canvas(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, nullptr, nullptr, 0));
     {
         UniqueDC dc(CreateCompatibleDC(nullptr));
         SelectedObject selected(dc.get(), canvas.get());

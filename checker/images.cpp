@@ -83,7 +83,8 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
         unsigned width = 0, height = 0;
         const bool declared = DeclaredImageSize(data, body.size(), &width, &height);
         if (!fetches) {
-            fault = {"the image URL is longer than 1023 characters", "shorten IMAGES_PATH or the file name"};
+            fault = {"the image URL is longer than " + std::to_string(kValueCapacity - 1) + " characters",
+                     "shorten IMAGES_PATH or the file name"};
         } else if (fault.why.empty()) {
             if (format.kind == check::FileKind::Markup)
                 fault = {"the server sent a page, not a picture", "check the file name and IMAGES_PATH"};

@@ -63,20 +63,18 @@ void Checker::Read(const ParamRule& rule, Reading& got) {
     if (value && rule.kind == ParamKind::kImage) Image(rule, value, got);
 }
 
-bool Checker::FullValue(const char* name, std::string* value) {
-    const KeptLookupState kept(doc_);
-    std::vector<char> buffer(kMaxBodyBytes + 2);
-    const bool present = doc_.GetParamString(name, buffer.data(), buffer.size()) != nullptr;
-    if (present && value) *value = buffer.data();
-    return present;
-}
-
 void Checker::RawNotes(const ParamRule& rule) {
     const char* name = rule.name;
-    std::string full;
-    if (FullValue(name, &full) && full.size() >= rule.capacity) {
-        Warn("shorten it to " + std::to_string(rule.capacity - 1) + " characters or fewer",
-             "%s: value of %zu characters is longer than %zu: read as missing", name, full.size(), rule.capacity - 1);
+    {
+        // The whole value, however long, as the shell would read it with
+        // room enough, the context text left as it was.
+        const KeptLookupState kept(doc_);
+        std::vector<char> full(kMaxBodyBytes + 2);
+        doc_.GetParamString(name, full.data(), full.size());
+        const std::size_t length = std::strlen(full.data());
+        if (length >= rule.capacity)
+            Warn("shorten it to " + std::to_string(rule.capacity - 1) + " characters or fewer",
+                 "%s: value of %zu characters is longer than %zu: read as missing", name, length, rule.capacity - 1);
     }
     const int inside = check::CountOpeningTags(content_, name);
     const int outside = check::CountOpeningTags(cleaned_, name) - inside;

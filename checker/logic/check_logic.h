@@ -96,8 +96,6 @@ struct Rect {
 // character cell and a little room, whatever font stands in for Arial.
 constexpr int kInfoTextRoom = 14;
 
-// The part of r that lies within a width by height area; empty when none.
-Rect Clip(const Rect& r, int width, int height);
 // Whether r lies wholly within a width by height area with a positive size.
 bool Inside(const Rect& r, int width, int height);
 // Cut-away pixels under the part of r that lies within the mask.

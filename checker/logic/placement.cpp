@@ -5,6 +5,9 @@
 
 namespace check {
 
+namespace {
+
+// The part of r that lies within a width by height area; empty when none.
 Rect Clip(const Rect& r, int width, int height) {
     const long long left = std::max<long long>(r.x, 0);
     const long long top = std::max<long long>(r.y, 0);
@@ -18,6 +21,8 @@ Rect Clip(const Rect& r, int width, int height) {
     c.height = static_cast<int>(bottom - top);
     return c;
 }
+
+}  // namespace
 
 bool Inside(const Rect& r, int width, int height) {
     if (r.width <= 0 || r.height <= 0) return false;
