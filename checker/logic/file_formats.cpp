@@ -86,19 +86,15 @@ std::string WhyRefused(const std::string& bytes, const FileFormat& format) {
 }
 
 long long BmpPromisedBytes(const std::string& bytes) {
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return -1;
-    auto u32 = [&](std::size_t at) { return LittleEndian(bytes, at, 4); };
-    const std::uint32_t offset = u32(10);
-    const std::uint32_t headerSize = u32(14);
-    if (headerSize < 40) return -1;  // the old core header: not checked
-    const long long width = static_cast<std::int32_t>(u32(18));
-    long long height = static_cast<std::int32_t>(u32(22));
-    const std::uint32_t bits = u32(28) & 0xFFFF;
-    const std::uint32_t compression = u32(30);
-    if (compression != 0 || width <= 0 || height == 0) return -1;
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    unsigned width = 0, height = 0;
+    // Uncompressed rows after a whole header: the old core header is not checked.
+    if (bytes.size() < 54 || DecodedFormat(data, bytes.size()) != ImageFormat::kBmp || LittleEndian(bytes, 14, 4) < 40 ||
+        LittleEndian(bytes, 30, 4) != 0 || !DeclaredImageSize(data, bytes.size(), &width, &height) || height == 0)
+        return -1;
+    const std::uint32_t offset = LittleEndian(bytes, 10, 4), bits = LittleEndian(bytes, 28, 2);
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
-    if (height < 0) height = -height;
-    const long long rowBytes = (width * bits + 31) / 32 * 4;
+    const long long rowBytes = (static_cast<long long>(width) * bits + 31) / 32 * 4;
     // A header may promise more than any file can hold; say so without
     // overflowing.
     if (rowBytes > (LLONG_MAX - offset) / height) return LLONG_MAX;

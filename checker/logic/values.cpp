@@ -1,6 +1,7 @@
 #include "checker/logic/check_logic.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace check {
 
@@ -52,12 +53,7 @@ bool IsPlainInteger(const std::string& token) {
 }
 
 bool IsSixHexDigits(const std::string& text) {
-    if (text.size() != 6) return false;
-    for (char c : text) {
-        const char l = Lower(c);
-        if (!((l >= '0' && l <= '9') || (l >= 'a' && l <= 'f'))) return false;
-    }
-    return true;
+    return text.size() == 6 && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c); });
 }
 
 bool LooksAffirmative(const std::string& value) {
