@@ -23,7 +23,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 prog=brand
 source scripts/lib/packaging.sh
-source scripts/lib/msi.sh
 
 usage() { sed -n '2,/^[^#]/ s/^# \{0,1\}//p' "$0"; }
 name="" url="" icon="" publisher="" arch=win32 msi=""

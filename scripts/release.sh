@@ -17,7 +17,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 prog=release
 source scripts/lib/packaging.sh
-source scripts/lib/msi.sh
 
 while [ $# -gt 0 ]; do
     [ $# -ge 2 ] || die "$1 needs a value"

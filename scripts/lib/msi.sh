@@ -1,6 +1,5 @@
-# Sourced by scripts/release.sh and scripts/brand.sh after packaging.sh: the
-# per-machine Windows Installer package of a Release tree, built with wixl
-# from cmake/packaging/korvane.wxs.
+# Sourced by packaging.sh: the per-machine Windows Installer package of a
+# Release tree, built with wixl from cmake/packaging/korvane.wxs.
 
 # The codes are name-based UUIDs, the same in every build: a product's
 # UpgradeCode comes from its name in lower case (Program Files and the Start

@@ -1,6 +1,6 @@
 # Sourced by scripts/release.sh and scripts/brand.sh, from the tree's root,
 # with $prog naming the caller in messages: the Release trees that CPack packs,
-# and the signing options the two scripts share.
+# the signing options the two scripts share, and with msi.sh the MSI.
 
 die() { echo "$prog: $*" >&2; exit 1; }
 
@@ -98,3 +98,5 @@ signing_note() {
         echo "$prog: not signed (sign with --sign CERT.pfx --password-file FILE)"
     fi
 }
+
+source scripts/lib/msi.sh

@@ -209,7 +209,7 @@ check "nothing is left after uninstalling" diff "$work/before.txt" "$work/after.
 # The MSIs, in the same prefix (whose per-machine shortcuts Wine puts in the user's Start menu): refused
 # URLs (a failed install's 1603 comes out as 67), an upgrade from a build of a lower version, and a brand.
 msi=dist/korvane-$version-win64.msi programs=$WINEPREFIX/drive_c/Program\ Files
-(prog=release-test && source scripts/lib/packaging.sh && source scripts/lib/msi.sh && version=0.0.1 && make_msi win64 "$work/old.msi")
+(prog=release-test && source scripts/lib/packaging.sh && version=0.0.1 && make_msi win64 "$work/old.msi")
 for url in ftp://127.0.0.53/k.xml "http://127.0.0.53/a b.xml" $'http://127.0.0.53/a\tb.xml' "http://127.0.0.53/$(printf %01010d 0)"; do
     $wine msiexec /i "$msi" /qn /l*v "$work/msi.log" KORVANE_URL="$url" && status=0 || status=$?
     check "KORVANE_URL=${url:0:30} is refused, saying why" test "$status $(grep -c '^KORVANE_URL must start' "$work/msi.log")" = "67 1"
