@@ -116,7 +116,6 @@ const Scenario kScenarios[] = {
     {"an argument too long for the shell is refused", kBasic, kRefused, {"{site}" + std::string(1024, 'p')}},
     // Arguments come from links and shortcuts: only a web address is handed on.
     {"a program as the argument is not run", kBasic, kRefused, {"{exe}"}},
-    {"a file URL as the argument is not run", kBasic, kRefused, {"file:///{exe}"}},
     {"a line break in the argument sends nothing", kBasic, kRefused, {"{doc}\r\nX-Injected: 1"}},
     // Servers that never finish, or lead nowhere.
     {"a trickling document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"trickle": [1, 1000]})"}}, "", true},
@@ -128,7 +127,6 @@ const Scenario kScenarios[] = {
      {"{doc}"}, {{"doc.xml", R"({"redirect": "{doc}"})"}}},
     {"a redirect from https to http", kBasic, {"exit 0", "opened {https}doc.xml", "requests /doc.xml"},
      {"{https}doc.xml"}, {{"doc.xml", R"({"redirect": "{site}other.xml"})"}}},
-    {"a server error is no document", kBasic, kToBrowser, {"{doc}"}, {{"doc.xml", R"({"status": 500})"}}},
     {"a cut skin", kBasic,
      {"exit 0", kParameterError + Got("skin-120x90.bmp"), "main -", "requests /doc.xml /img/skin-120x90.bmp"},
      {"{doc}"}, {{"img/skin-120x90.bmp", R"({"cut": 20000})"}}},

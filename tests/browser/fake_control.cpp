@@ -7,17 +7,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
-// Methods the fake does not name share catch-all slots, which is sound only
+// Methods the fake does not name share one catch-all, which is sound only
 // where the caller cleans up the stack, as on x64.
 static_assert(sizeof(void*) == 8, "the fake control needs the x64 calling convention");
 
 namespace {
 
 enum Face { kObject, kInPlace, kContainer, kPoint, kBrowser, kActive, kFaces };
-const char* const kFaceNames[] = {"IOleObject", "IOleInPlaceObject", "IConnectionPointContainer",
-                                  "IConnectionPoint", "IWebBrowser2", "IOleInPlaceActiveObject"};
 constexpr int kSlots = 80;  // more than IWebBrowser2 has
 
 }  // namespace
@@ -47,11 +46,7 @@ std::string Text(const RECT* r) {
     return text;
 }
 
-template <int F, int N>
-HRESULT STDMETHODCALLTYPE Other(void* face) {
-    Call(face, std::string(kFaceNames[F]) + " slot " + std::to_string(N));
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE NotImplemented() { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE QueryInterface(void* face, REFIID iid, void** out) {
     static const std::pair<const IID*, Face> kAnswers[] = {
@@ -148,21 +143,11 @@ void* Slot(Fn fn) {
     return reinterpret_cast<void*>(fn);
 }
 
-template <int F, int... N>
-void FillOthers(void** table, std::integer_sequence<int, N...>) {
-    ((table[N] = Slot(&Other<F, N>)), ...);
-}
-
-template <int... F>
-void FillAllOthers(void* (&slots)[kFaces][kSlots], std::integer_sequence<int, F...>) {
-    (FillOthers<F>(slots[F], std::make_integer_sequence<int, kSlots>()), ...);
-}
-
 struct Tables {
     void* slots[kFaces][kSlots];
     Tables() {
-        FillAllOthers(slots, std::make_integer_sequence<int, kFaces>());
         for (auto& t : slots) {
+            std::fill(std::begin(t), std::end(t), Slot(&NotImplemented));
             t[0] = Slot(&QueryInterface);
             t[1] = Slot(&AddRef);
             t[2] = Slot(&Release);

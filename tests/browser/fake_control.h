@@ -18,7 +18,8 @@
 // COOKIE; Navigate URL [cancelled] (by the sink's BeforeNavigate2); GoBack, GoForward, GoHome, Refresh; Close OPTION;
 // site still there (a held site called as the control goes); gone (its last
 // reference let go); TranslateAccelerator VK, page keydown VK, page char C
-// (key-downs offered to it, keys that reach its window); IFACE slot N (any other method).
+// (key-downs offered to it, keys that reach its window). Any other method
+// is not implemented, and no call.
 class FakeBrowserClass final : public IClassFactory {
 public:
     // heldByOle: like a control whose last reference OLE itself holds, it

@@ -54,11 +54,9 @@ while IFS='|' read -r message args; do
     out=$(bash scripts/brand.sh "${args[@]}" 2>&1) && status=0 || status=$?
     check "brand.sh ${args[*]} is refused: $message" test "$status $(has "$out" "$message" && echo "${out%%:*}")" = "1 brand"
 done <<EOF
-must start with http:// or https://|--name Acme --url ftp://portal.example.com/korvane.xml
 must start with http:// or https://|--name Acme --url portal.example.com/korvane.xml
 is not a Windows icon|--name Acme --url https://portal.example.com/k.xml --icon demo/skin/skin.gif
 cannot be in a file name|--name Acme/Portal --url https://portal.example.com/k.xml
-cannot be in a file name|--name Acme?Portal --url https://portal.example.com/k.xml
 reserved by Windows|--name Com1 --url https://portal.example.com/k.xml
 --sign needs --password-file|--name Acme --url https://portal.example.com/k.xml --sign LICENSE
 usage: scripts/brand.sh --name NAME|--name Acme --url https://portal.example.com/k.xml --colour red
