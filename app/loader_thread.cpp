@@ -60,8 +60,7 @@ DWORD WINAPI LoaderThreadProc(LPVOID eventSlot) {
     char colour[kLoaderTextColourRule.capacity] = {};
     remoteParams->GetParamString(kLoaderTextColourRule.name, colour, sizeof colour);
 
-    // The first number is the top, the second the left edge.
-    CreateAndRun(loader, appState->loaderBitmap, ScaleToDpi(position[1], dpi), ScaleToDpi(position[0], dpi), event,
-                 colour);
+    const ScreenPoint at = LoaderCorner(position);
+    CreateAndRun(loader, appState->loaderBitmap, ScaleToDpi(at.x, dpi), ScaleToDpi(at.y, dpi), event, colour);
     return 0;
 }

@@ -50,9 +50,8 @@ void Checker::Geometry() {
     }
 
     if (const Reading& loader = Got(param::kLoaderImage); loader.bitmap) {
-        // The first number is the top, the second the left edge.
-        const std::int32_t* at = Got(param::kLoaderPos).numbers;
-        const LoaderGeometry g = ComputeLoaderGeometry(ScaleToDpi(at[1], dpi), ScaleToDpi(at[0], dpi),
+        const ScreenPoint splashAt = LoaderCorner(Got(param::kLoaderPos).numbers);
+        const LoaderGeometry g = ComputeLoaderGeometry(ScaleToDpi(splashAt.x, dpi), ScaleToDpi(splashAt.y, dpi),
                                                        ScaleToDpi(loader.width, dpi), ScaleToDpi(loader.height, dpi),
                                                        kScreenWidth, kScreenHeight);
         const int stripHeight = g.height - g.infoY;

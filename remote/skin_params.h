@@ -48,6 +48,9 @@ constexpr ScreenPoint MainWindowCorner(const std::int32_t* start, int width, int
     return start ? ScreenPoint{start[0], start[1]}
                  : ScreenPoint{Centred(screenWidth, width), Centred(screenHeight, height)};
 }
+// The splash's corner from APP_LOADER_POS's numbers: the first is the top,
+// the second the left edge, the reverse of every other position.
+constexpr ScreenPoint LoaderCorner(const std::int32_t* numbers) { return ScreenPoint{numbers[1], numbers[0]}; }
 
 enum class ParamKind { kText, kNumbers, kFlag, kColour, kImage };
 
