@@ -157,8 +157,7 @@ void Checker::Button(const ButtonSpec& spec) {
                  name, image.width, image.height, normal.width, normal.height);
     }
     const int dpi = options_.dpi;
-    buttons_.push_back({spec.label,
-                        check::Rect{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), ScaleToDpi(normal.width, dpi),
-                                    ScaleToDpi(normal.height, dpi)},
-                        normal.bitmap.get()});
+    const check::Rect at{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), ScaleToDpi(normal.width, dpi),
+                         ScaleToDpi(normal.height, dpi)};
+    buttons_.push_back({spec.label, at, normal.bitmap.get()});
 }

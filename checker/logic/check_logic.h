@@ -54,9 +54,8 @@ std::string ConnectionError(unsigned long code, const std::string& host, unsigne
 
 enum class FileKind { Unknown, Bmp, Gif, Jpeg, Png, Icon, Metafile, Tiff, WebP, Markup, Gzip };
 
-// What an image file is, read from its first bytes, whatever its name says:
-// a BMP, GIF or JPEG as the shell tells them (DecodedFormat), else by the
-// first bytes of other formats.
+// What an image file is, read from its first bytes, whatever its name says;
+// BMP, GIF and JPEG as the shell tells them.
 struct FileFormat {
     FileKind kind = FileKind::Unknown;
     int bmpBits = 0;              // BMP: bits per pixel
