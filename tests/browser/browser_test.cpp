@@ -121,16 +121,16 @@ TEST_F(BrowserHost, SitesShareTheHostsIdentityShowStatusAndDecideMenus) {
         }
     }
 
-    // One object is frame and document window, a reference for each; the
-    // control's rectangles stay as it gave them.
+    // The frame and the document window the control is given hold a
+    // reference each, and name the window it lives in.
     IOleInPlaceFrame* frame = nullptr;
     IOleInPlaceUIWindow* document = nullptr;
-    RECT position{1, 2, 3, 4};
-    OLEINPLACEFRAMEINFO info{sizeof info, TRUE, nullptr, reinterpret_cast<HACCEL>(1), 9};
+    RECT position{}, clip{};
+    OLEINPLACEFRAMEINFO info{sizeof info};
     const ULONG before = host->refCount;
-    ASSERT_EQ(host->inPlaceSite->GetWindowContext(&frame, &document, &position, &position, &info), S_OK);
-    EXPECT_TRUE(static_cast<IUnknown*>(frame) == document && host->refCount == before + 2 && position.left == 1 &&
-                info.hwndFrame == parent && !info.haccel && info.cAccelEntries == 0);
+    ASSERT_EQ(host->inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &info), S_OK);
+    EXPECT_TRUE(host->refCount == before + 2 && info.hwndFrame == parent);
+    document->Release();
     // The last reference let go through any site ends the host.
     ULONG left = 1;
     for (int i = 0; i < 16 && left != 0; ++i) left = frame->Release();

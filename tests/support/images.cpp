@@ -15,17 +15,20 @@ void Put(std::string& s, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-}  // namespace
-
-Picture SkinPicture(int width, int height, std::uint32_t fill, bool smooth) {
+// The test skin: magenta (the key colour) at the top-left pixel and in a
+// round hole, blue elsewhere; at least 8x8. Smooth, its edge blends the two.
+Picture SkinPicture(int width, int height, bool smooth) {
+    constexpr std::uint32_t kFill = 0x2850C8;
     return {width, height, [=](int x, int y) {
                 const int dx = x - width / 2, dy = y - height / 2, r = std::min(width, height) / 4;
                 if ((x == 0 && y == 0) || dx * dx + dy * dy < r * r) return 0xFF00FFu;
                 // Smoothed, the ring of pixels around the hole is half key colour, half fill.
-                const std::uint32_t half = ((0xFF00FFu & 0xFEFEFE) >> 1) + ((fill & 0xFEFEFE) >> 1);
-                return smooth && dx * dx + dy * dy < (r + 1) * (r + 1) ? half : fill;
+                const std::uint32_t half = ((0xFF00FFu & 0xFEFEFE) >> 1) + ((kFill & 0xFEFEFE) >> 1);
+                return smooth && dx * dx + dy * dy < (r + 1) * (r + 1) ? half : kFill;
             }};
 }
+
+}  // namespace
 
 Picture SolidPicture(int width, int height, std::uint32_t rgb) {
     return {width, height, [=](int, int) { return rgb; }};
@@ -104,7 +107,7 @@ std::string ImageFile(const std::string& name) {
         const std::string size = {char(w), char(w >> 8), char(h), char(h >> 8)};
         return GifFile(SolidPicture(1, 1, KindColour(kind))).replace(6, 4, size);
     }
-    Picture p = kind == "skin" || kind == "smooth" ? SkinPicture(w, h, 0x2850C8, kind == "smooth")
+    Picture p = kind == "skin" || kind == "smooth" ? SkinPicture(w, h, kind == "smooth")
                                                    : SolidPicture(w, h, KindColour(kind));
     if (kind == "checker") p.rgb = [](int x, int y) { return (x + y) % 2 ? 0xFF00FFu : 0x2850C8u; };
     return name.substr(dot) == ".gif" ? GifFile(p) : BmpFile(p);

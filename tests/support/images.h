@@ -11,9 +11,6 @@ struct Picture {
     std::function<std::uint32_t(int x, int y)> rgb;  // 0x00RRGGBB
 };
 
-// The test skin: magenta (the key colour) at the top-left pixel and in a
-// round hole, blue elsewhere; at least 8x8. Smooth, its edge blends the two.
-Picture SkinPicture(int width, int height, std::uint32_t fill = 0x2850C8, bool smooth = false);
 Picture SolidPicture(int width, int height, std::uint32_t rgb);
 
 // A BMP file of 16 (5-5-5), 24 or 32 bits per pixel, bottom-up unless topDown.
