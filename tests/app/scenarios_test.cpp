@@ -134,14 +134,9 @@ const Scenario kScenarios[] = {
      {{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "loader-200x100.bmp"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 1", "box -", "loader -", "main 452,339 120x90 normal \"\""}, {"{doc}"},
      {{"img/loader-200x100.bmp", R"({"trickle": [100, 500]})"}}, "", true},
-    // Pictures that would take all the memory there is, or all the rectangles.
+    // A picture that would take all the memory there is, or all the rectangles.
     {"a huge skin", {{"SKIN", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 0", kParameterError + Got("huge-10000x10000.gif"), "memory under 256 MB"}},
-    {"a huge splash and button",
-     Params{{"SKIN", "skin-120x90.bmp"}, {"APP_LOADER_IMAGE", "huge-10000x10000.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"},
-            {"BUTTON_MIN_POS", "5,5"}, {"BUTTON_MIN_CLICK", "huge-10000x10000.gif"},
-            {"BUTTON_MIN_HOT", "min-20x16.bmp"}, {"BUTTON_MIN_NORMAL", "min-20x16.bmp"}},
-     {"exit 1", "loader -", "main 452,339 120x90 normal \"\"", "!child CBITBUTTON*", "memory under 256 MB"}},
     {"a skin of scattered pixels", {{"SKIN", "checker-260x260.gif"}, {"APP_BROWSER_RECT", "0,0,10,10"}},
      {"exit 0", "box Unable to load the skin.", "main -"}, {"{doc}"}},
     {"a local file as the start page", kBasic + Params{{"APP_NAVIGATE_TO", "file:///C:/windows/win.ini"}}, kBlankStart},
