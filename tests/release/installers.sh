@@ -73,8 +73,6 @@ acme_url=http://127.0.0.53/acme/korvane.xml
 acme=(--name "Acme Portal" --url "$acme_url" --icon "$work/acme.ico" --publisher Acme --arch win64) signed=(--sign "$cert/cert.pfx" --password-file "$cert/password")
 { bash scripts/brand.sh "${acme[@]}" "${signed[@]}" && bash scripts/brand.sh "${acme[@]}" --version 0.2.0 &&
     bash scripts/brand.sh "${acme[@]}" --msi "${signed[@]}"; } >"$work/brand.log"
-check "brand.sh says what it signed and what not" test "$(grep -c -e "^brand: programs and installers signed" \
-    -e "^brand: not signed (sign with --sign CERT.pfx --password-file FILE)$" "$work/brand.log")" = 3
 # The guide's command, with the certificate's CA file.
 verify() { $(grep -o 'osslsigncode verify -CAfile ca.pem -in' docs/skin-guide.md | sed "s:ca.pem:$cert/cert.pem:") "$1" 2>&1 || true; }
 acme_setup=dist/acme-portal-$version-setup.exe acme_next=dist/acme-portal-0.2.0-setup.exe acme_msi=dist/acme-portal-$version.msi
