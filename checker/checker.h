@@ -68,7 +68,7 @@ private:
     void UnknownTags();
     const Reading& Got(const char* name) const;
     check::Rect RectOf(const char* name) const;
-    void Button(const ButtonSpec& spec);
+    void Button(const ButtonSpec& button);
 
     void Read(const ParamRule& rule, Reading& got);
     void RawNotes(const ParamRule& rule);

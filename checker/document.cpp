@@ -114,8 +114,8 @@ int Checker::Run() {
         if (rule.stops && !got.present) StopWithParameterError();
         if (read && std::strcmp(rule.name, param::kLoaderPos) == 0 && NoPosition(got.numbers[0], got.numbers[1]))
             ReportLine("NOTE APP_LOADER_POS: loader centred");
-        for (const ButtonSpec& spec : kButtonSpecs) {
-            if (std::strcmp(rule.name, spec.normal) == 0) Button(spec);
+        for (const ButtonSpec& button : kButtonSpecs) {
+            if (std::strcmp(rule.name, button.normal) == 0) Button(button);
         }
     }
 
@@ -128,26 +128,26 @@ int Checker::Run() {
     return verdict_;
 }
 
-void Checker::Button(const ButtonSpec& spec) {
-    const Reading& position = Got(spec.position);
-    const Reading &pressed = Got(spec.pressed), &hot = Got(spec.hot), &normal = Got(spec.normal);
+void Checker::Button(const ButtonSpec& button) {
+    const Reading& position = Got(button.position);
+    const Reading &pressed = Got(button.pressed), &hot = Got(button.hot), &normal = Got(button.normal);
     if (!position.present) {
-        ReportLine("BUTTON %s not created: no position", spec.label);
+        ReportLine("BUTTON %s not created: no position", button.label);
         return;
     }
     if (!pressed.present || !hot.present || !normal.present) {
-        ReportLine("BUTTON %s not created: an image did not load", spec.label);
+        ReportLine("BUTTON %s not created: an image did not load", button.label);
         return;
     }
     const int x = position.numbers[0], y = position.numbers[1];
     if (NoPosition(x, y)) {
-        ReportLine("BUTTON %s not created: position 0,0", spec.label);
+        ReportLine("BUTTON %s not created: position 0,0", button.label);
         return;
     }
-    ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", spec.label, x, y, normal.width, normal.height);
+    ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", button.label, x, y, normal.width, normal.height);
     const std::string sameSize =
-        "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + spec.normal;
-    for (const char* name : {spec.hot, spec.pressed}) {
+        "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + button.normal;
+    for (const char* name : {button.hot, button.pressed}) {
         const Reading& image = Got(name);
         if (image.width > normal.width || image.height > normal.height)
             Warn(sameSize, "%s: %dx%d is larger than the %dx%d normal image: drawn cut", name, image.width,
@@ -159,5 +159,5 @@ void Checker::Button(const ButtonSpec& spec) {
     const int dpi = options_.dpi;
     const check::Rect at{ScaleToDpi(x, dpi), ScaleToDpi(y, dpi), ScaleToDpi(normal.width, dpi),
                          ScaleToDpi(normal.height, dpi)};
-    buttons_.push_back({spec.label, at, normal.bitmap.get()});
+    buttons_.push_back({button.label, at, normal.bitmap.get()});
 }
