@@ -64,17 +64,27 @@ private:
     HDC dc_;
 };
 
-// A slim reader/writer lock held exclusively for one scope.
-class ExclusiveLock {
+// A slim reader/writer lock held for one scope: alone by a writer, or
+// shared with other readers.
+template <bool kExclusive>
+class SrwLockHold {
 public:
-    explicit ExclusiveLock(SRWLOCK* lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    explicit SrwLockHold(SRWLOCK* lock) : lock_(lock) {
+        if constexpr (kExclusive) AcquireSRWLockExclusive(lock_);
+        else AcquireSRWLockShared(lock_);
+    }
+    ~SrwLockHold() {
+        if constexpr (kExclusive) ReleaseSRWLockExclusive(lock_);
+        else ReleaseSRWLockShared(lock_);
+    }
+    SrwLockHold(const SrwLockHold&) = delete;
+    SrwLockHold& operator=(const SrwLockHold&) = delete;
 
 private:
     SRWLOCK* lock_;
 };
+using ExclusiveLock = SrwLockHold<true>;
+using SharedLock = SrwLockHold<false>;
 
 // BeginPaint / EndPaint.
 class PaintScope {

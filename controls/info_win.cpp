@@ -18,28 +18,12 @@ const char kInfoClass[] = "CINFOWIN";
 const char kInfoProp[] = "INFOPROR";
 constexpr size_t kTextCapacity = sizeof(CInfoWin::text);
 
-// Holds the text lock for one scope: exclusive for the writer, shared for
-// the painter.
-class TextLock {
-public:
-    TextLock(SRWLOCK* lock, bool exclusive) : lock_(lock), exclusive_(exclusive) {
-        exclusive_ ? AcquireSRWLockExclusive(lock_) : AcquireSRWLockShared(lock_);
-    }
-    ~TextLock() { exclusive_ ? ReleaseSRWLockExclusive(lock_) : ReleaseSRWLockShared(lock_); }
-    TextLock(const TextLock&) = delete;
-    TextLock& operator=(const TextLock&) = delete;
-
-private:
-    SRWLOCK* lock_;
-    bool exclusive_;
-};
-
 void PaintText(HWND wnd, CInfoWin* info) {
     // Take a private copy first so that no drawing happens while the writer
     // could be waiting for the lock.
     char line[kTextCapacity];
     {
-        TextLock guard(&info->textLock, false);
+        SharedLock guard(&info->textLock);
         std::memcpy(line, info->text, sizeof line);
     }
     line[sizeof line - 1] = '\0';
@@ -52,7 +36,7 @@ void PaintText(HWND wnd, CInfoWin* info) {
 bool InfoName(HWND wnd, std::string* name) {
     auto* info = static_cast<CInfoWin*>(GetPropA(wnd, kInfoProp));
     if (!info) return false;
-    TextLock guard(&info->textLock, false);
+    SharedLock guard(&info->textLock);
     name->assign(info->text, strnlen(info->text, sizeof info->text));
     return true;
 }
@@ -135,7 +119,7 @@ void CInfoWin::SetInfoText(const char* format, ...) {
     va_end(args);
 
     {
-        TextLock guard(&textLock, true);
+        ExclusiveLock guard(&textLock);
         std::memcpy(text, formatted, sizeof text);
     }
 
