@@ -26,6 +26,7 @@
 // program linked like the shell, which also gives the time from process start
 // to a program's entry and to a first window on screen.
 #include "bench/bench_clock.h"
+#include "common/dib.h"
 #include "common/handles.h"
 #include "controls/window_skin.h"
 #include "remote/http_fetch.h"
@@ -120,21 +121,15 @@ std::vector<std::string> ImageFiles(const std::string& document) {
 }
 
 // The pixels of a picture file as the shell's decoder reads them.
-Picture Pixels(const std::string& file) {
+Picture DecodedPicture(const std::string& file) {
     UniqueBitmap bitmap(Decoded(file));
-    BITMAP bm{};
-    if (!bitmap || !GetObjectA(bitmap.get(), sizeof bm, &bm)) throw std::runtime_error("a demo image does not decode");
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), bm.bmWidth, -bm.bmHeight, 1, 32, BI_RGB};
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(bm.bmWidth) * bm.bmHeight);
-    UniqueDC dc(CreateCompatibleDC(nullptr));
-    GetDIBits(dc.get(), bitmap.get(), 0, bm.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
-    const int width = bm.bmWidth;
-    return {width, bm.bmHeight, [pixels, width](int x, int y) { return pixels[y * width + x] & 0xFFFFFFu; }};
+    const Pixels pixels = ReadPixels(bitmap.get());
+    if (pixels.px.empty()) throw std::runtime_error("a demo image does not decode");
+    return {pixels.width, pixels.height, [pixels](int x, int y) { return pixels.at(x, y); }};
 }
 
 // The picture as an uncompressed 8-bit palette BMP.
-std::string AsBmp(const std::string& file) { return BmpFile(Pixels(file), 8); }
+std::string AsBmp(const std::string& file) { return BmpFile(DecodedPicture(file), 8); }
 
 // One way of serving the demo, in a folder of its own on the test server:
 // the document (naming this folder) first, then the images in load order.
@@ -186,7 +181,7 @@ std::vector<Encoding> Encodings(const Variant& served) {
     std::vector<Encoding> out;
     for (const auto& pick : std::vector<std::pair<const char*, size_t>>{{"skin", 2}, {"splash", 1}, {"button", 3}}) {
         const std::string& file = served.bytes[pick.second];
-        const Picture picture = Pixels(file);
+        const Picture picture = DecodedPicture(file);
         const std::string name = served.names[pick.second];
         const std::string label =
             std::string(pick.first) + " " + std::to_string(picture.width) + "x" + std::to_string(picture.height);

@@ -43,8 +43,6 @@ struct FetchFault {
     const char* fix;
 };
 FetchFault FaultOf(const FetchResult& fetched, const std::string& url, const std::string& what);
-// The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
-check::Image ReadPixels(HBITMAP bitmap, int width, int height);
 // A copy of a picture as the shell shows it on a display of that DPI.
 UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi);
 inline std::size_t Kib(std::size_t bytes) { return (bytes + 1023) / 1024; }
@@ -76,7 +74,7 @@ private:
     // The picture of an image parameter with a file name, as LoadRemoteImage
     // gets it.
     void Image(const ParamRule& rule, const std::string& fileName, Reading& got);
-    void SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels);
+    void SuggestGif(const char* name, std::size_t bmpBytes, const Pixels& pixels);
     void Budget();
     void Stop(const std::string& errorBox);
     void StopWithParameterError();
@@ -111,7 +109,7 @@ private:
     };
     std::vector<Download> budget_;
     // The skin as the window shows it, when its pixels could be read.
-    check::Image skinPixels_;
+    Pixels skinPixels_;
     check::CutMask mask_;
     UniqueRegion outline_;
 };

@@ -25,7 +25,7 @@ check::CutMask MaskOf(HRGN outline, int width, int height) {
         PatBlt(dc.get(), 0, 0, width, height, WHITENESS);
         FillRgn(dc.get(), outline, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
-    return ReadPixels(canvas.get(), width, height);
+    return ReadPixels(canvas.get());
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ void Checker::Geometry() {
     // of both as the window shows them.
     UniqueRegion outline(BuildSkinRegion(skin.bitmap.get(), skin.width, skin.height));
     auto read = [&](HBITMAP picture, int width, int height) {
-        skinPixels_ = ReadPixels(picture, width, height);
+        skinPixels_ = ReadPixels(picture);
         mask_ = MaskOf(outline.get(), width, height);
         return !skinPixels_.px.empty() && !mask_.px.empty();
     };

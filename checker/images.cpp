@@ -11,24 +11,6 @@
 #include "remote/prefetch.h"
 #include "remote/url_split.h"
 
-// The pixels of a bitmap as 0x00RRGGBB, top row first; empty on failure.
-check::Image ReadPixels(HBITMAP bitmap, int width, int height) {
-    check::Image image;
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxCheckedPixels) return image;
-    std::vector<std::uint32_t> px(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    BITMAPINFO info{};
-    info.bmiHeader = Dib32Header(width, -height);
-    UniqueDC dc(CreateCompatibleDC(nullptr));
-    if (!dc) return image;
-    if (GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(height), px.data(), &info, DIB_RGB_COLORS) != height)
-        return image;
-    for (std::uint32_t& p : px) p &= 0xFFFFFF;
-    image.width = width;
-    image.height = height;
-    image.px = std::move(px);
-    return image;
-}
-
 UniqueBitmap PictureAtDpi(HBITMAP picture, int dpi) {
     auto* copy = static_cast<HBITMAP>(CopyImage(picture, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     return UniqueBitmap(RescalePicture(copy, kBaseDpi, dpi));
@@ -113,11 +95,11 @@ void Checker::Image(const ParamRule& rule, const std::string& fileName, Reading&
                                                       "keep that colour, so the key colour is not exact and the "
                                                       "outline may cut the wrong pixels");
     if (format.kind == check::FileKind::Bmp && body.size() > kWorthShrinkingBytes)
-        SuggestGif(name, body.size(), ReadPixels(got.bitmap.get(), got.width, got.height));
+        SuggestGif(name, body.size(), ReadPixels(got.bitmap.get()));
 }
 
-void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const check::Image& pixels) {
-    const std::size_t gifBytes = check::EncodeGif(pixels).size();
+void Checker::SuggestGif(const char* name, std::size_t bmpBytes, const Pixels& pixels) {
+    const std::size_t gifBytes = EncodeGif(pixels).size();
     // Only when it pays: at most half the size.
     if (gifBytes == 0 || gifBytes * 2 > bmpBytes) return;
     Warn("save it as GIF",

@@ -1,6 +1,6 @@
 // The preview picture: the main window as the shell would compose it, and
 // beside it the splash as the user first sees it, drawn as the shell draws
-// them and written as a 24-bit BMP file.
+// them and written as a BMP file.
 #include <algorithm>
 #include <cstdio>
 #include <new>
@@ -68,51 +68,42 @@ void Checker::Preview() {
     GetObjectA(splash.get(), sizeof splashSize, &splashSize);
     const int width = splash ? w + kSplashGap + splashSize.bmWidth : w, height = std::max<int>(h, splashSize.bmHeight);
 
-    // Bottom-up, as a BMP file's rows run.
     BITMAPINFO info{};
     info.bmiHeader = Dib32Header(width, height);
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biSizeImage = (static_cast<DWORD>(width) * 3 + 3) / 4 * 4 * static_cast<DWORD>(height);
-    info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = 2835;  // 72 DPI
-    void* bits = nullptr;
-    UniqueBitmap canvas(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueDC dc(CreateCompatibleDC(nullptr));
-    SelectedObject selected(dc.get(), canvas.get());
-    if (!selected) throw std::bad_alloc();
-    // Cut-away pixels, and the room around the two pictures, as a checkerboard.
-    UniqueBrush light(CreateSolidBrush(kCheckerLight)), dark(CreateSolidBrush(kCheckerDark));
-    for (int y = 0; y < height; y += kCheckerSquare) {
-        for (int x = 0; x < width; x += kCheckerSquare) {
-            const RECT square{x, y, x + kCheckerSquare, y + kCheckerSquare};
-            FillRect(dc.get(), &square, (x + y) / kCheckerSquare % 2 ? dark.get() : light.get());
+    UniqueBitmap canvas(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, nullptr, nullptr, 0));
+    std::string splashAt;
+    {
+        UniqueDC dc(CreateCompatibleDC(nullptr));
+        SelectedObject selected(dc.get(), canvas.get());
+        if (!selected) throw std::bad_alloc();
+        // Cut-away pixels, and the room around the two pictures, as a checkerboard.
+        UniqueBrush light(CreateSolidBrush(kCheckerLight)), dark(CreateSolidBrush(kCheckerDark));
+        for (int y = 0; y < height; y += kCheckerSquare) {
+            for (int x = 0; x < width; x += kCheckerSquare) {
+                const RECT square{x, y, x + kCheckerSquare, y + kCheckerSquare};
+                FillRect(dc.get(), &square, (x + y) / kCheckerSquare % 2 ? dark.get() : light.get());
+            }
+        }
+        // The window's outline clips the skin and its children alike.
+        SelectClipRgn(dc.get(), outline_.get());
+        Draw(dc.get(), PictureAtDpi(Got(param::kSkin).bitmap.get(), dpi).get(), 0, 0);
+        for (const Placed& b : buttons_) Draw(dc.get(), PictureAtDpi(b.normal, dpi).get(), b.rect.x, b.rect.y);
+        SelectClipRgn(dc.get(), nullptr);
+        IntersectClipRect(dc.get(), 0, 0, w, h);
+        if (Got(param::kBrowserRect).present) {
+            Outline(dc.get(), RectOf(param::kBrowserRect), w, h, kBrowserOutline);
+            Outline(dc.get(), RectOf(param::kStatusRect), w, h, kStatusOutline);
+        }
+        SelectClipRgn(dc.get(), nullptr);
+        if (splash) {
+            Draw(dc.get(), splash.get(), w + kSplashGap, 0);
+            splashAt = " splash=" + std::to_string(w + kSplashGap) + ",0";
         }
     }
-    // The window's outline clips the skin and its children alike.
-    SelectClipRgn(dc.get(), outline_.get());
-    Draw(dc.get(), PictureAtDpi(Got(param::kSkin).bitmap.get(), dpi).get(), 0, 0);
-    for (const Placed& b : buttons_) Draw(dc.get(), PictureAtDpi(b.normal, dpi).get(), b.rect.x, b.rect.y);
-    SelectClipRgn(dc.get(), nullptr);
-    IntersectClipRect(dc.get(), 0, 0, w, h);
-    if (Got(param::kBrowserRect).present) {
-        Outline(dc.get(), RectOf(param::kBrowserRect), w, h, kBrowserOutline);
-        Outline(dc.get(), RectOf(param::kStatusRect), w, h, kStatusOutline);
-    }
-    SelectClipRgn(dc.get(), nullptr);
-    std::string splashAt;
-    if (splash) {
-        Draw(dc.get(), splash.get(), w + kSplashGap, 0);
-        splashAt = " splash=" + std::to_string(w + kSplashGap) + ",0";
-    }
-    GdiFlush();
-
-    BITMAPFILEHEADER head{};
-    head.bfType = 0x4D42;  // "BM"
-    head.bfOffBits = sizeof head + sizeof info.bmiHeader;
-    head.bfSize = head.bfOffBits + info.bmiHeader.biSizeImage;
-    std::string bytes(reinterpret_cast<const char*>(&head), sizeof head);
-    bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    bytes.append(static_cast<const char*>(bits), info.bmiHeader.biSizeImage);
-    FILE* file = std::fopen(options_.preview.c_str(), "wb");
+    // Read once the canvas is out of the device context.
+    const Pixels shown = ReadPixels(canvas.get());
+    const std::string bytes = EncodeBmp(shown);
+    FILE* file = shown.px.empty() ? nullptr : std::fopen(options_.preview.c_str(), "wb");
     bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (file) ok = std::fclose(file) == 0 && ok;
     if (ok)

@@ -8,19 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/pixels.h"
+
 namespace check {
 
-// Pixels row by row from the top, as 0x00RRGGBB; for a skin's outline
-// (CutMask) not 0 where a pixel is cut away and 0 where it is kept.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> px;
-    std::uint32_t at(int x, int y) const {
-        return px[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
-    }
-};
-using CutMask = Image;
+// A skin's outline: not 0 where a pixel is cut away, 0 where it is kept.
+using CutMask = Pixels;
 
 // ---- Values (values.cpp, connection_words.cpp) ----------------------------
 
@@ -119,11 +112,6 @@ std::string MoveClearOf(const Rect& r, const Rect& other, int width, int height)
 struct Fringe {
     long long outline = 0, blends = 0;
 };
-Fringe FindFringe(const Image& skin, const CutMask& mask);
-
-// A GIF file of the image (one colour table, LZW, no transparency); "" when
-// it has more than 256 colours. The checker weighs a BMP against it, and the
-// tests make their GIF files with it.
-std::string EncodeGif(const Image& image);
+Fringe FindFringe(const Pixels& skin, const CutMask& mask);
 
 }  // namespace check

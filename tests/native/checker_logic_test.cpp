@@ -16,12 +16,12 @@ TEST(CheckerReading, NamesFormatsAndTags) {
     for (const char* far : {"SK", "BUTTON_MAX_SIZE", ""}) EXPECT_EQ(NearestName(far, {"SKIN", "BUTTON_MIN_POS"}), "") << far;
 
     // The transparency flag behind a looping animation's block.
-    const std::string gif = EncodeGif(Image{2, 1, {0xFF00FF, 0x2850C8}});
+    const std::string gif = EncodeGif(Pixels{2, 1, {0xFF00FF, 0x2850C8}});
     const std::string transparent = gif.substr(0, 25) + std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19) +
                                     std::string("\x21\xF9\x04\x01\0\0\x01\0", 8) + gif.substr(25);
     EXPECT_EQ(FormatName(SniffFormat(transparent)), "GIF-transparent");
     EXPECT_EQ(FormatName(SniffFormat("BM")), "unknown");
-    Image many{257, 1, {}};
+    Pixels many{257, 1, {}};
     for (std::uint32_t i = 0; i < 257; ++i) many.px.push_back(i);
     EXPECT_EQ(EncodeGif(many), "") << "a 257th colour makes no GIF";
 

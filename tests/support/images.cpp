@@ -4,16 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "checker/logic/check_logic.h"
 #include "common/handles.h"
 #include "remote/remote_params.h"
 #include "support/site.h"
 
 namespace {
-
-void Put(std::string& s, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 // The test skin: magenta (the key colour) at the top-left pixel and in a
 // round hole, blue elsewhere; at least 8x8. Smooth, its edge blends the two.
@@ -28,40 +23,22 @@ Picture SkinPicture(int width, int height, bool smooth) {
             }};
 }
 
+Pixels PixelsOf(const Picture& p) {
+    Pixels pixels{p.width, p.height, {}};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) pixels.px.push_back(p.rgb(x, y));
+    return pixels;
+}
+
 }  // namespace
 
 Picture SolidPicture(int width, int height, std::uint32_t rgb) {
     return {width, height, [=](int, int) { return rgb; }};
 }
 
-std::string BmpFile(const Picture& p, int bits, bool topDown) {
-    const std::uint32_t stride = (p.width * bits + 31) / 32 * 4;
-    std::string s = "BM";
-    for (std::uint32_t v : {54 + stride * p.height, 0u, 54u, 40u, static_cast<std::uint32_t>(p.width),
-                            static_cast<std::uint32_t>(topDown ? -p.height : p.height)})
-        Put(s, v, 4);
-    Put(s, 1, 2);
-    Put(s, bits, 2);
-    for (std::uint32_t v : {0u, stride * p.height, 2835u, 2835u, 0u, 0u}) Put(s, v, 4);
-    for (int row = 0; row < p.height; ++row) {
-        std::string line;
-        for (int x = 0; x < p.width; ++x) {
-            const std::uint32_t c = p.rgb(x, topDown ? row : p.height - 1 - row);
-            Put(line, bits == 16 ? ((c >> 9) & 0x7C00) | ((c >> 6) & 0x3E0) | ((c >> 3) & 0x1F) : c, bits / 8);
-        }
-        s += line + std::string(stride - line.size(), '\0');
-    }
-    return s;
-}
+std::string BmpFile(const Picture& p, int bits, bool topDown) { return EncodeBmp(PixelsOf(p), bits, topDown); }
 
-std::string GifFile(const Picture& p) {
-    check::Image image;
-    image.width = p.width;
-    image.height = p.height;
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) image.px.push_back(p.rgb(x, y));
-    return check::EncodeGif(image);
-}
+std::string GifFile(const Picture& p) { return EncodeGif(PixelsOf(p)); }
 
 HBITMAP Decoded(const std::string& file) {
     return DecodeImage(file.data(), static_cast<std::uint32_t>(file.size()));

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "common/pixels.h"
+
 struct Picture {
     int width = 0, height = 0;
     std::function<std::uint32_t(int x, int y)> rgb;  // 0x00RRGGBB
