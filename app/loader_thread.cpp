@@ -60,7 +60,7 @@ DWORD WINAPI LoaderThreadProc(LPVOID eventSlot) {
     char colour[kLoaderTextColourRule.capacity] = {};
     remoteParams->GetParamString(kLoaderTextColourRule.name, colour, sizeof colour);
 
-    const ScreenPoint at = LoaderCorner(position);
-    CreateAndRun(loader, appState->loaderBitmap, ScaleToDpi(at.x, dpi), ScaleToDpi(at.y, dpi), event, colour);
+    const ScreenPoint at = LoaderCorner(position, dpi);
+    CreateAndRun(loader, appState->loaderBitmap, at.x, at.y, event, colour);
     return 0;
 }

@@ -185,20 +185,17 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     // The skin's numbers are pixels at 96 DPI; the window opens at the
     // screen's DPI.
     const int dpi = WindowDpi(nullptr);
-    const int width = ScaleToDpi(appState->skinInfo.bmWidth, dpi);
-    const int height = ScaleToDpi(appState->skinInfo.bmHeight, dpi);
     std::int32_t position[4];
     const bool placed = remoteParams->GetParamRect(param::kStartPos, position) != nullptr;
-    for (int i = 0; i < 2; ++i) position[i] = ScaleToDpi(position[i], dpi);
-    const ScreenPoint at = MainWindowCorner(placed ? position : nullptr, width, height, GetSystemMetrics(SM_CXSCREEN),
-                                            GetSystemMetrics(SM_CYSCREEN));
+    const DpiBox at = MainWindowBox(placed ? position : nullptr, appState->skinInfo.bmWidth, appState->skinInfo.bmHeight,
+                                    dpi, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 
     ReportProgress("Creating Korvane Window");
     // A title too long for the buffer counts as no title.
     char title[kTitleRule.capacity];
     const char* windowName = remoteParams->GetParamString(kTitleRule.name, title, sizeof title);
 
-    appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, at.x, at.y, width, height,
+    appState->mainWnd = CreateWindowExA(0, "Korvane", windowName, WS_POPUP, at.x, at.y, at.width, at.height,
                                         nullptr, nullptr, instance, nullptr);
     if (!appState->mainWnd) {
         StopPrefetch();

@@ -80,8 +80,7 @@ const Reading& Checker::Got(const char* name) const {
 
 check::Rect Checker::RectOf(const char* name) const {
     const std::int32_t* n = Got(name).numbers;
-    const DpiBox box = ScaleBoxToDpi(n[0], n[1], n[2], n[3], options_.dpi);
-    return check::Rect{box.x, box.y, box.width, box.height};
+    return ScaleBoxToDpi(n[0], n[1], n[2], n[3], options_.dpi);
 }
 
 int Checker::Run() {

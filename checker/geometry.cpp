@@ -37,11 +37,11 @@ void Checker::Geometry() {
         return;
     }
     // Everything of the document at the display's DPI, as the shell scales it.
-    const int dpi = options_.dpi, w = ScaleToDpi(skin.width, dpi), h = ScaleToDpi(skin.height, dpi);
+    const int dpi = options_.dpi;
     const Reading& start = Got(param::kStartPos);
-    const std::int32_t corner[2] = {ScaleToDpi(start.numbers[0], dpi), ScaleToDpi(start.numbers[1], dpi)};
-    const ScreenPoint at = MainWindowCorner(start.present ? corner : nullptr, w, h, kScreenWidth, kScreenHeight);
-    const check::Rect window{at.x, at.y, w, h};
+    const check::Rect window = MainWindowBox(start.present ? start.numbers : nullptr, skin.width, skin.height, dpi,
+                                             kScreenWidth, kScreenHeight);
+    const int w = window.width, h = window.height;
     ReportLine("GEOMETRY WINDOW x=%d y=%d size=%dx%d%s", window.x, window.y, w, h, start.present ? "" : " centred");
     if (!check::Inside(window, kScreenWidth, kScreenHeight)) {
         const std::string place = check::PlaceWithin(window, kScreenWidth, kScreenHeight);
@@ -50,10 +50,9 @@ void Checker::Geometry() {
     }
 
     if (const Reading& loader = Got(param::kLoaderImage); loader.bitmap) {
-        const ScreenPoint splashAt = LoaderCorner(Got(param::kLoaderPos).numbers);
-        const LoaderGeometry g = ComputeLoaderGeometry(ScaleToDpi(splashAt.x, dpi), ScaleToDpi(splashAt.y, dpi),
-                                                       ScaleToDpi(loader.width, dpi), ScaleToDpi(loader.height, dpi),
-                                                       kScreenWidth, kScreenHeight);
+        const ScreenPoint at = LoaderCorner(Got(param::kLoaderPos).numbers, dpi);
+        const LoaderGeometry g = ComputeLoaderGeometry(at.x, at.y, ScaleToDpi(loader.width, dpi),
+                                                       ScaleToDpi(loader.height, dpi), kScreenWidth, kScreenHeight);
         const int stripHeight = g.height - g.infoY;
         ReportLine("GEOMETRY LOADER x=%d y=%d size=%dx%d strip=%d,%d,%dx%d", g.x, g.y, g.width, g.height, g.infoX,
                    g.infoY, g.infoWidth, stripHeight);

@@ -44,6 +44,15 @@ std::string OptionProblem(const std::string& arg) {
     return "unknown option " + arg + (nearest.empty() ? "" : " (did you mean " + nearest + "?)");
 }
 
+// text as a whole number from least to most.
+bool WholeNumber(const char* text, long least, long most, int* number) {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (*end != '\0' || n < least || n > most) return false;
+    *number = static_cast<int>(n);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,18 +63,12 @@ int main(int argc, char** argv) {
         if (arg == "--preview" && i + 1 < argc) {
             options.preview = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
-            char* end = nullptr;
-            const long seconds = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || seconds <= 0 || seconds > INT_MAX)
+            if (!WholeNumber(argv[++i], 1, INT_MAX, &options.timeoutSeconds))
                 return Usage("--timeout takes a whole number of seconds above 0");
-            options.timeoutSeconds = static_cast<int>(seconds);
         } else if (arg == "--dpi" && i + 1 < argc) {
-            char* end = nullptr;
-            const long dpi = std::strtol(argv[++i], &end, 10);
             // Windows scales a display from 100% to 500%.
-            if (*end != '\0' || dpi < kBaseDpi || dpi > 5 * kBaseDpi)
+            if (!WholeNumber(argv[++i], kBaseDpi, 5 * kBaseDpi, &options.dpi))
                 return Usage("--dpi takes a whole number from 96 to 480");
-            options.dpi = static_cast<int>(dpi);
         } else if (arg == "--help" || arg == "-h") {
             return Usage("");
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] == '-') {

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/dpi_scale.h"
+
 constexpr std::size_t kValueCapacity = 1024;  // terminator included
 constexpr std::size_t kColourCapacity = 32;   // the status colour buffer
 
@@ -41,16 +43,20 @@ constexpr int Centred(int screenSide, int side) { return screenSide / 2 - side /
 struct ScreenPoint {
     int x, y;
 };
-// The main window's corner: at APP_START_POS when the document gives it (start
-// is then its numbers), else centred on the screen.
-constexpr ScreenPoint MainWindowCorner(const std::int32_t* start, int width, int height, int screenWidth,
-                                       int screenHeight) {
-    return start ? ScreenPoint{start[0], start[1]}
-                 : ScreenPoint{Centred(screenWidth, width), Centred(screenHeight, height)};
+// The main window at dpi for a skin picture of that size: at APP_START_POS
+// when the document gives it (start is then its numbers), else centred on
+// the screen.
+constexpr DpiBox MainWindowBox(const std::int32_t* start, int skinWidth, int skinHeight, int dpi, int screenWidth,
+                               int screenHeight) {
+    const int width = ScaleToDpi(skinWidth, dpi), height = ScaleToDpi(skinHeight, dpi);
+    if (start) return {ScaleToDpi(start[0], dpi), ScaleToDpi(start[1], dpi), width, height};
+    return {Centred(screenWidth, width), Centred(screenHeight, height), width, height};
 }
-// The splash's corner from APP_LOADER_POS's numbers: the first is the top,
-// the second the left edge, the reverse of every other position.
-constexpr ScreenPoint LoaderCorner(const std::int32_t* numbers) { return ScreenPoint{numbers[1], numbers[0]}; }
+// The splash's corner at dpi from APP_LOADER_POS's numbers: the first is the
+// top, the second the left edge, the reverse of every other position.
+constexpr ScreenPoint LoaderCorner(const std::int32_t* numbers, int dpi) {
+    return ScreenPoint{ScaleToDpi(numbers[1], dpi), ScaleToDpi(numbers[0], dpi)};
+}
 
 enum class ParamKind { kText, kNumbers, kFlag, kColour, kImage };
 

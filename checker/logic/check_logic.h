@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/dpi_scale.h"
 #include "common/pixels.h"
 
 namespace check {
@@ -80,9 +81,7 @@ std::vector<std::string> TagTexts(const std::string& content);
 
 // ---- Geometry (placement.cpp) ---------------------------------------------
 
-struct Rect {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+using Rect = DpiBox;
 
 // The height the guide asks for a line of the shell's 12-pixel text: its
 // character cell and a little room, whatever font stands in for Arial.

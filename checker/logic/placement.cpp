@@ -13,7 +13,7 @@ Rect Clip(const Rect& r, int width, int height) {
     const long long top = std::max<long long>(r.y, 0);
     const long long right = std::min<long long>(static_cast<long long>(r.x) + std::max(r.width, 0), width);
     const long long bottom = std::min<long long>(static_cast<long long>(r.y) + std::max(r.height, 0), height);
-    Rect c;
+    Rect c{};
     if (right <= left || bottom <= top) return c;
     c.x = static_cast<int>(left);
     c.y = static_cast<int>(top);
