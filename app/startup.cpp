@@ -187,8 +187,9 @@ int RunKorvane(HINSTANCE instance, int argc, char** argv) {
     const int dpi = WindowDpi(nullptr);
     std::int32_t position[4];
     const bool placed = remoteParams->GetParamRect(param::kStartPos, position) != nullptr;
-    const DpiBox at = MainWindowBox(placed ? position : nullptr, appState->skinInfo.bmWidth, appState->skinInfo.bmHeight,
-                                    dpi, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const BITMAP& picture = appState->skinInfo;
+    const DpiBox at = MainWindowBox(placed ? position : nullptr, picture.bmWidth, picture.bmHeight, dpi,
+                                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 
     ReportProgress("Creating Korvane Window");
     // A title too long for the buffer counts as no title.

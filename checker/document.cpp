@@ -130,19 +130,12 @@ int Checker::Run() {
 void Checker::Button(const ButtonSpec& button) {
     const Reading& position = Got(button.position);
     const Reading &pressed = Got(button.pressed), &hot = Got(button.hot), &normal = Got(button.normal);
-    if (!position.present) {
-        ReportLine("BUTTON %s not created: no position", button.label);
-        return;
-    }
-    if (!pressed.present || !hot.present || !normal.present) {
-        ReportLine("BUTTON %s not created: an image did not load", button.label);
-        return;
-    }
     const int x = position.numbers[0], y = position.numbers[1];
-    if (NoPosition(x, y)) {
-        ReportLine("BUTTON %s not created: position 0,0", button.label);
-        return;
-    }
+    const char* notMade = !position.present                                      ? "no position"
+                          : !pressed.present || !hot.present || !normal.present ? "an image did not load"
+                          : NoPosition(x, y)                                     ? "position 0,0"
+                                                                                 : nullptr;
+    if (notMade) return ReportLine("BUTTON %s not created: %s", button.label, notMade);
     ReportLine("BUTTON %s created x=%d y=%d size=%dx%d", button.label, x, y, normal.width, normal.height);
     const std::string sameSize =
         "make it " + std::to_string(normal.width) + "x" + std::to_string(normal.height) + " like " + button.normal;

@@ -32,10 +32,7 @@ check::CutMask MaskOf(HRGN outline, int width, int height) {
 
 void Checker::Geometry() {
     const Reading& skin = Got(param::kSkin);
-    if (!skin.bitmap) {
-        ReportLine("GEOMETRY not checked: no skin image");
-        return;
-    }
+    if (!skin.bitmap) return ReportLine("GEOMETRY not checked: no skin image");
     // Everything of the document at the display's DPI, as the shell scales it.
     const int dpi = options_.dpi;
     const Reading& start = Got(param::kStartPos);
@@ -76,10 +73,8 @@ void Checker::Geometry() {
     }
 
     if (static_cast<long long>(std::max(w, skin.width)) * std::max(h, skin.height) > kMaxCheckedPixels || w <= 0 ||
-        h <= 0) {
-        ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
-        return;
-    }
+        h <= 0)
+        return ReportLine("GEOMETRY pixels not checked: the skin is %dx%d", w, h);
     // The shell's own outline, cut from the picture as drawn, and the pixels
     // of both as the window shows them.
     UniqueRegion outline(BuildSkinRegion(skin.bitmap.get(), skin.width, skin.height));
@@ -101,10 +96,8 @@ void Checker::Geometry() {
     const check::Fringe fringe = check::FindFringe(skinPixels_, mask_);
     if (dpi != kBaseDpi) {
         outline.reset(ScaleSkinRegion(outline.get(), dpi));
-        if (!outline || !read(PictureAtDpi(skin.bitmap.get(), dpi).get(), w, h)) {
-            ReportLine("GEOMETRY pixels not checked: the skin cannot be scaled to %d DPI", dpi);
-            return;
-        }
+        if (!outline || !read(PictureAtDpi(skin.bitmap.get(), dpi).get(), w, h))
+            return ReportLine("GEOMETRY pixels not checked: the skin cannot be scaled to %d DPI", dpi);
     }
     outline_ = std::move(outline);
     long long cut = 0;

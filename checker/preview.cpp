@@ -58,10 +58,7 @@ UniqueBitmap Checker::SplashPicture() {
 
 void Checker::Preview() {
     if (options_.preview.empty()) return;
-    if (!outline_) {
-        ReportLine("PREVIEW not written: no skin to draw");
-        return;
-    }
+    if (!outline_) return ReportLine("PREVIEW not written: no skin to draw");
     const int dpi = options_.dpi, w = mask_.width, h = mask_.height;
     const UniqueBitmap splash = Got(param::kLoaderImage).bitmap ? SplashPicture() : UniqueBitmap();
     BITMAP splashSize{};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "remote/remote_params.h"
+
 namespace check {
 
 namespace {
@@ -10,12 +12,6 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCopy(const std::string& s) {
-    std::string out = s;
-    for (char& c : out) c = Lower(c);
-    return out;
-}
 
 std::string Trimmed(const std::string& s) {
     std::size_t b = 0, e = s.size();
@@ -58,7 +54,8 @@ bool IsSixHexDigits(const std::string& text) {
 
 bool LooksAffirmative(const std::string& value) {
     static const char* const kYes[] = {"yes", "y", "1", "on", "enabled", "enable", "t"};
-    const std::string v = Trimmed(LowerCopy(value));
+    std::string v = Trimmed(value);
+    LowerAscii(&v[0]);
     for (const char* yes : kYes) {
         if (v == yes) return true;
     }
